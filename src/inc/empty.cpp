@@ -1,0 +1,1 @@
+// Body of a module that has none yet.

@@ -1,0 +1,5 @@
+// Part of module explorer; include inc/explorer.hpp.
+#pragma once
+
+namespace explorer {
+} // namespace explorer

@@ -1,0 +1,52 @@
+// POSIX bodies of the file-system services.
+#include "platform/fs.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+bool make_dir(const std::string& path)
+{
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool delete_file(const std::string& path)
+{
+    return !path.empty() && ::unlink(path.c_str()) == 0;
+}
+
+bool rename_replace(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool is_dir(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string current_dir()
+{
+    std::string buf(4096, '\0');
+    while (::getcwd(buf.data(), buf.size()) == nullptr) {
+        if (buf.size() > (1u << 20))
+            return ".";
+        buf.resize(buf.size() * 2);
+    }
+    buf.resize(std::char_traits<char>::length(buf.c_str()));
+    return buf;
+}
+
+bool same_file(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+} // namespace platform

@@ -1,0 +1,182 @@
+// Runtime error report, procedure scope and signal mapping.
+#include "rt/error.hpp"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "rt/files.hpp"
+
+#ifdef _WIN32
+#include <io.h>
+#define RT_WRITE _write
+#else
+#include <unistd.h>
+#define RT_WRITE ::write
+#endif
+
+namespace rt {
+namespace {
+
+thread_local const char* t_module = nullptr;
+thread_local const char* t_proc = nullptr;
+
+const char* const k_names[18] = {
+    "",
+    "illegal function call",
+    "file not found",
+    "file I/O error",
+    "out of memory",
+    "illegal resume",
+    "out of bounds array access",
+    "null pointer access",
+    "no priviledges",
+    "\"interrupted\" signal",
+    "\"illegal instruction\" signal",
+    "\"floating point error\" signal",
+    "\"segmentation violation\" signal",
+    "\"termination request\" signal",
+    "\"abnormal termination\" signal",
+    "\"quit request\" signal",
+    "return without gosub",
+    "end of file",
+};
+
+// Formats into a fixed buffer so the signal path needs no allocation.
+int format_report(char* out, size_t size, int number, const char* module, const char* proc, int line)
+{
+    int n = std::snprintf(out, size, "\r\nAborting due to runtime error %d", number);
+    auto add = [&](const char* fmt, auto... args) {
+        if (n >= 0 && static_cast<size_t>(n) < size)
+            n += std::snprintf(out + n, size - static_cast<size_t>(n), fmt, args...);
+    };
+    if (number >= 0 && number <= 17)
+        add(" (%s)", k_names[number]);
+    if (line > 0)
+        add(" at line %d", line);
+    const char* word = line > 0 ? "of" : "in";
+    if (module == nullptr)
+        add("%s", "\r\n\r\n");
+    else if (proc == nullptr)
+        add(" %s %s()\r\n\r\n", word, module);
+    else
+        add(" %s %s::%s()\r\n\r\n", word, module, proc);
+    if (n < 0)
+        return 0;
+    return static_cast<size_t>(n) < size ? n : static_cast<int>(size) - 1;
+}
+
+void write_all(const char* s, int n)
+{
+    while (n > 0) {
+        auto w = RT_WRITE(2, s, static_cast<unsigned>(n));
+        if (w <= 0)
+            return;
+        s += w;
+        n -= static_cast<int>(w);
+    }
+}
+
+[[noreturn]] void report_and_exit(int number, int line)
+{
+    char buf[512];
+    int n = format_report(buf, sizeof buf, number, t_module, t_proc, line);
+    std::fflush(stdout);
+    flush_all_files();
+    write_all(buf, n);
+    std::_Exit(number);
+}
+
+extern "C" void on_signal(int sig)
+{
+    int number = 0;
+    switch (sig) {
+    case SIGINT: number = 9; break;
+    case SIGILL: number = 10; break;
+    case SIGFPE: number = 11; break;
+    case SIGSEGV: number = 12; break;
+    case SIGTERM: number = 13; break;
+    case SIGABRT: number = 14; break;
+    default: number = 0; break;
+    }
+    char buf[512];
+    int n = format_report(buf, sizeof buf, number, t_module, t_proc, 0);
+    write_all(buf, n);
+    std::_Exit(number);
+}
+
+std::mutex g_end_mutex;
+std::vector<void (*)()>& end_hooks()
+{
+    static std::vector<void (*)()> hooks;
+    return hooks;
+}
+
+} // namespace
+
+const char* error_name(int number)
+{
+    return number >= 0 && number <= 17 ? k_names[number] : "";
+}
+
+std::string error_report(int number, const char* module, const char* proc, int line)
+{
+    char buf[512];
+    int n = format_report(buf, sizeof buf, number, module, proc, line);
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+const char* current_module() { return t_module; }
+const char* current_proc() { return t_proc; }
+
+Scope::Scope(const char* module, const char* proc) noexcept : prev_module_(t_module), prev_proc_(t_proc)
+{
+    t_module = module;
+    t_proc = proc;
+}
+
+Scope::~Scope()
+{
+    t_module = prev_module_;
+    t_proc = prev_proc_;
+}
+
+void fail(int number, std::source_location loc)
+{
+    report_and_exit(number, static_cast<int>(loc.line()));
+}
+
+void fail_noline(int number)
+{
+    report_and_exit(number, 0);
+}
+
+void install_signal_handlers()
+{
+    for (int sig : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT})
+        std::signal(sig, on_signal);
+}
+
+void at_end(void (*hook)())
+{
+    std::lock_guard lock(g_end_mutex);
+    end_hooks().push_back(hook);
+}
+
+void end_program(int status)
+{
+    std::vector<void (*)()> hooks;
+    {
+        std::lock_guard lock(g_end_mutex);
+        hooks.swap(end_hooks());
+    }
+    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+        (*it)();
+    std::fflush(stdout);
+    flush_all_files();
+    std::_Exit(status);
+}
+
+} // namespace rt

@@ -1,0 +1,46 @@
+// Runtime error report and procedure scope. Every procedure registers its
+// module and name so a failure can say where it happened.
+#pragma once
+#include <source_location>
+#include <string>
+
+namespace rt {
+
+// Prints the runtime error report to standard error and exits with `number`.
+[[noreturn]] void fail(int number, std::source_location loc = std::source_location::current());
+// Same, for failures whose source line is unknown.
+[[noreturn]] void fail_noline(int number);
+
+// The report text; module or proc may be null when unknown, line 0 when unknown.
+std::string error_report(int number, const char* module, const char* proc, int line);
+// Name of an error number (empty outside 0..17).
+const char* error_name(int number);
+
+// Module and procedure currently running on this thread (null when none).
+const char* current_module();
+const char* current_proc();
+
+class Scope {
+public:
+    Scope(const char* module, const char* proc) noexcept;
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+private:
+    const char* prev_module_;
+    const char* prev_proc_;
+};
+
+// Turns interrupt, illegal instruction, floating point, segmentation,
+// termination and abort signals into errors 9..14.
+void install_signal_handlers();
+
+// Hooks run before a normal end (e.g. closing the window); not on a runtime error.
+void at_end(void (*hook)());
+// Ends the program normally: runs the end hooks, flushes files, exits.
+[[noreturn]] void end_program(int status);
+
+} // namespace rt
+
+#define RT_PROC(module, proc) ::rt::Scope rt_proc_scope_(module, proc)

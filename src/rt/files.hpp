@@ -1,0 +1,60 @@
+// File numbers 1..254 and the file operations of the runtime: text input
+// with LF / CR LF / CR line ends, CR LF text output, binary and pipe files.
+// Every operation that fails ends the program with the matching error.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <source_location>
+#include <string>
+
+namespace rt {
+
+using Loc = std::source_location;
+
+constexpr int k_max_file = 254;
+
+// Lowest free file number, 0 when none is free.
+int free_file();
+bool file_open(int n);
+
+void open_text_input(int n, const std::string& path, Loc loc = Loc::current());
+void open_text_output(int n, const std::string& path, Loc loc = Loc::current());
+// Open existing for read/write; else create it empty; else read only.
+void open_binary(int n, const std::string& path, Loc loc = Loc::current());
+// Like open_text_output, but a failure only gives false.
+bool try_open_text_output(int n, const std::string& path, Loc loc = Loc::current());
+// Read only; never creates anything.
+void open_binary_read(int n, const std::string& path, Loc loc = Loc::current());
+// Like open_binary_read, but a failure only gives false.
+bool try_open_binary_read(int n, const std::string& path, Loc loc = Loc::current());
+// Created fresh for writing (emptied if present).
+void open_binary_new(int n, const std::string& path, Loc loc = Loc::current());
+// Reads the standard output of a command run by the command interpreter.
+void open_pipe(int n, const std::string& command, Loc loc = Loc::current());
+
+// A read at the end of the file gives an empty line and no error.
+std::string read_line(int n, Loc loc = Loc::current());
+bool eof(int n, Loc loc = Loc::current());
+void write_line(int n, const std::string& text, Loc loc = Loc::current());
+void write_text(int n, const std::string& text, Loc loc = Loc::current());
+
+// Binary access; read returns the count read (0 at the end).
+std::size_t read_bytes(int n, void* buf, std::size_t len, Loc loc = Loc::current());
+void write_bytes(int n, const void* buf, std::size_t len, Loc loc = Loc::current());
+std::int64_t length(int n, Loc loc = Loc::current());   // size measured at the open
+std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written so far
+
+void close(int n, Loc loc = Loc::current());
+void flush_all_files();
+
+// A regular file that can be opened for reading now; a folder never exists.
+bool file_exists(const std::string& path);
+
+namespace testing {
+// Lets a test make the next operations of a kind fail.
+enum class Fault { none, open, read, write, close };
+void inject(Fault f, int after_calls = 0);
+void close_all(); // closes every open file without error checks
+} // namespace testing
+
+} // namespace rt

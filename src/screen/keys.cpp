@@ -1,0 +1,97 @@
+// Key buffer, held keys, timing and the tone.
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "screen/state.hpp"
+
+namespace screen {
+using namespace detail;
+
+namespace {
+
+// Takes the oldest pending code; -1 when none.
+int pop_code()
+{
+    State& s = state();
+    std::lock_guard lock(s.m);
+    if (s.ring_head == s.ring_tail)
+        return -1;
+    int code = s.ring[static_cast<size_t>(s.ring_head)];
+    s.ring_head = (s.ring_head + 1) % k_ring;
+    return code;
+}
+
+void sleep_ms(int ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+std::string KEY_POLL()
+{
+    idle_backend();
+    int code = pop_code();
+    if (code < 0)
+        return {};
+    if (code < 256)
+        return std::string(1, static_cast<char>(code));
+    return std::string{static_cast<char>(255), static_cast<char>((code - 255) / 256)};
+}
+
+int KEY_WAIT()
+{
+    if (!g_window_open.load()) {
+        // No window: a key from standard input; none at its end.
+        std::fflush(stdout);
+        int c = std::getchar();
+        return c == EOF ? 0 : c;
+    }
+    for (;;) {
+        idle_backend();
+        int code = pop_code();
+        if (code >= 0)
+            return code;
+        if (!g_window_open.load())
+            return 0;
+        sleep_ms(20);
+    }
+}
+
+int KEY_DOWN(int scan_code)
+{
+    // Tight loops call this once per copied byte: no lock, no allocation.
+    if (scan_code < 0 || scan_code > 127 || !g_window_open.load(std::memory_order_relaxed))
+        return 0;
+    return g_held[static_cast<size_t>(scan_code)].load(std::memory_order_relaxed) ? -1 : 0;
+}
+
+void WAIT_MS(int milliseconds)
+{
+    idle_backend();
+    sleep_ms(milliseconds);
+}
+
+double CLOCK_SECONDS()
+{
+    using clock = std::chrono::steady_clock;
+    return std::chrono::duration<double>(clock::now().time_since_epoch()).count();
+}
+
+void BEEP_TONE()
+{
+    Backend* b = nullptr;
+    {
+        State& s = state();
+        std::lock_guard lock(s.m);
+        b = s.window ? s.backend.get() : nullptr;
+    }
+    if (b)
+        b->beep();
+    else
+        sleep_ms(250);
+}
+
+} // namespace screen

@@ -1,0 +1,313 @@
+// Window life cycle, the character grid, colours and text printing.
+#include <algorithm>
+#include <cstdio>
+
+#include "rt/error.hpp"
+#include "rt/number.hpp"
+#include "screen/state.hpp"
+
+#ifdef _WIN32
+#include <io.h>
+#define SCREEN_ISATTY _isatty
+#else
+#include <unistd.h>
+#define SCREEN_ISATTY ::isatty
+#endif
+
+namespace screen {
+using namespace detail;
+
+namespace {
+
+// Console colours when no window is open (palette indices).
+struct ConsoleColours {
+    Color fg = 7;
+    Color bg = 0;
+} g_console;
+
+// Detaches the backend; the caller closes it after unlocking, since its
+// thread may be waiting for the lock.
+[[nodiscard]] std::unique_ptr<Backend> close_window(State& s)
+{
+    auto old = std::move(s.backend);
+    s.window = false;
+    g_window_open.store(false);
+    input_release_all_keys();
+    s.fb.clear();
+    s.cells.clear();
+    s.touched_rows.clear();
+    s.images.clear();
+    s.dirty_first = s.dirty_last = -1;
+    return old;
+}
+
+void shut(std::unique_ptr<Backend> b)
+{
+    if (b)
+        b->close();
+}
+
+void set_grid(State& s, int columns, int rows, int font_height)
+{
+    s.columns = columns;
+    s.rows = rows;
+    s.font_height = font_height;
+    s.cells.assign(static_cast<size_t>(columns * rows), Cell{' ', s.fg, s.bg, true});
+    s.touched_rows.assign(static_cast<size_t>(rows), 0);
+    std::fill(s.fb.begin(), s.fb.end(), s.bg);
+    s.pixels_drawn = false;
+    s.cleared_bg = s.bg;
+    s.cur_row = 1;
+    s.cur_col = 1;
+    mark_dirty(s, 0, s.height - 1);
+}
+
+void print_locked(State& s, const std::string& text, size_t from, size_t to)
+{
+    for (size_t i = from; i < to; ++i)
+        put_byte(s, static_cast<std::uint8_t>(text[i]));
+}
+
+void end_program_hook()
+{
+    State& s = state();
+    std::unique_lock lock(s.m);
+    auto old = close_window(s);
+    lock.unlock();
+    shut(std::move(old));
+}
+
+} // namespace
+
+int SCREEN_TEXT_MODE()
+{
+    State& s = state();
+    {
+        std::unique_lock lock(s.m);
+        auto old = close_window(s);
+        lock.unlock();
+        shut(std::move(old));
+        lock.lock();
+        s.columns = 80;
+        s.rows = 25;
+        s.cur_row = 1;
+        s.cur_col = 1;
+    }
+    if (SCREEN_ISATTY(1)) {
+        std::fputs("\x1b[2J\x1b[H", stdout);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+int SCREEN_OPEN(int width, int height, int depth)
+{
+    if (width < 8 || height < 8 || width > 8192 || height > 8192 || depth != 32)
+        return 1;
+    State& s = state();
+    std::unique_lock lock(s.m);
+    auto old = close_window(s);
+    BackendFactory factory = s.factory;
+    lock.unlock();
+    shut(std::move(old));
+    // Opened without the lock: the backend's thread feeds input while it starts.
+    auto backend = factory ? factory() : make_headless_backend();
+    if (!backend || !backend->open(width, height))
+        return 1;
+    lock.lock();
+    static bool hooked = false;
+    if (!hooked) {
+        hooked = true;
+        rt::at_end(end_program_hook);
+    }
+    s.backend = std::move(backend);
+    s.width = width;
+    s.height = height;
+    s.depth = depth;
+    s.fb.assign(static_cast<size_t>(width) * static_cast<size_t>(height), s.bg);
+    s.window = true;
+    s.mouse_x = s.mouse_y = 0;
+    s.mouse_buttons = 0;
+    s.mouse_wheel = 0;
+    s.ring_head = s.ring_tail = 0;
+    set_grid(s, width / 8, height / 16, 16);
+    if (!s.title.empty())
+        s.backend->set_title(s.title);
+    g_window_open.store(true);
+    notify(s);
+    return 0;
+}
+
+void WINDOW_TITLE(const std::string& text)
+{
+    State& s = state();
+    std::lock_guard lock(s.m);
+    s.title = text.substr(0, 127);
+    if (s.window)
+        s.backend->set_title(s.title);
+}
+
+Info SCREEN_INFO()
+{
+    State& s = state();
+    std::unique_lock lock(s.m);
+    Info info;
+    if (s.window) {
+        info.width = s.width;
+        info.height = s.height;
+        info.depth = s.depth;
+        info.bytes_per_pixel = 4;
+        info.pitch = s.width * 4;
+        info.refresh_rate = s.backend->refresh_rate();
+        info.driver = s.backend->driver();
+        return info;
+    }
+    BackendFactory factory = s.factory;
+    lock.unlock();
+    auto probe = factory ? factory() : make_headless_backend();
+    if (probe) {
+        probe->desktop(info.width, info.height, info.depth, info.refresh_rate);
+        info.driver = probe->driver();
+    }
+    return info;
+}
+
+std::int32_t TEXT_WIDTH(int columns, int rows)
+{
+    State& s = state();
+    std::lock_guard lock(s.m);
+    if (columns < 1 && rows < 1)
+        return s.columns + 65536 * s.rows;
+    if (!s.window) {
+        if (columns >= 1)
+            s.columns = columns;
+        if (rows >= 1)
+            s.rows = rows;
+        s.cur_row = std::min(s.cur_row, s.rows);
+        s.cur_col = std::min(s.cur_col, s.columns);
+        return 0;
+    }
+    int cell_w = columns >= 1 ? s.width / columns : 8;
+    int cell_h = rows >= 1 ? s.height / rows : s.font_height;
+    if (cell_w != 8 || (cell_h != 8 && cell_h != 14 && cell_h != 16))
+        return 0;
+    set_grid(s, columns >= 1 ? columns : s.columns, rows >= 1 ? rows : s.rows, cell_h);
+    notify(s);
+    return 0;
+}
+
+std::uint32_t TEXT_COLOR(Color fg, Color bg, int which)
+{
+    State& s = state();
+    std::lock_guard lock(s.m);
+    if (!s.window) {
+        std::uint32_t prev = (g_console.fg & 0xFFFFu) | (g_console.bg << 16);
+        if (which & k_set_fg)
+            g_console.fg = fg;
+        if (which & k_set_bg)
+            g_console.bg = bg;
+        return prev;
+    }
+    std::uint32_t prev = s.fg;
+    if (which & k_set_fg)
+        s.fg = fg;
+    if (which & k_set_bg)
+        s.bg = bg;
+    return prev;
+}
+
+void TEXT_PRINT(const std::string& text, bool end_line)
+{
+    State& s = state();
+    std::unique_lock lock(s.m);
+    if (!s.window) {
+        lock.unlock();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (end_line)
+            std::fputc('\n', stdout);
+        std::fflush(stdout);
+        return;
+    }
+    // The bell sounds outside the lock so the window keeps presenting.
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\a')
+            continue;
+        print_locked(s, text, from, i);
+        notify(s);
+        lock.unlock();
+        BEEP_TONE();
+        lock.lock();
+        from = i + 1;
+    }
+    print_locked(s, text, from, text.size());
+    if (end_line) {
+        put_byte(s, 13);
+        put_byte(s, 10);
+    }
+    notify(s);
+}
+
+void TEXT_PRINT_REAL(double value, bool end_line)
+{
+    std::string t = rt::number_text(value);
+    if (!(value < 0) && !(t.size() > 0 && t[0] == '-'))
+        t.insert(t.begin(), ' ');
+    TEXT_PRINT(t, end_line);
+}
+
+std::int32_t TEXT_LOCATE(int row, int column)
+{
+    State& s = state();
+    std::lock_guard lock(s.m);
+    bool row_ok = row == 0 || (row >= 1 && row <= s.rows);
+    bool col_ok = column == 0 || (column >= 1 && column <= s.columns);
+    if (row_ok && col_ok) {
+        if (row != 0)
+            s.cur_row = row;
+        if (column != 0)
+            s.cur_col = column;
+    }
+    return s.cur_col + 256 * s.cur_row;
+}
+
+void TEXT_CLEAR()
+{
+    State& s = state();
+    std::lock_guard lock(s.m);
+    s.cur_row = 1;
+    s.cur_col = 1;
+    if (!s.window) {
+        if (SCREEN_ISATTY(1)) {
+            std::fputs("\x1b[2J\x1b[H", stdout);
+            std::fflush(stdout);
+        }
+        return;
+    }
+    auto w = static_cast<size_t>(s.width);
+    auto fh = static_cast<size_t>(s.font_height);
+    if (s.pixels_drawn || s.bg != s.cleared_bg) {
+        std::fill(s.fb.begin(), s.fb.end(), s.bg);
+        std::fill(s.cells.begin(), s.cells.end(), Cell{' ', s.fg, s.bg, true});
+        std::fill(s.touched_rows.begin(), s.touched_rows.end(), 0);
+        s.pixels_drawn = false;
+        s.cleared_bg = s.bg;
+        mark_dirty(s, 0, s.height - 1);
+        notify(s);
+        return;
+    }
+    // Only the rows printed on since the last clear can differ from blank.
+    for (int r = 0; r < s.rows; ++r) {
+        if (!s.touched_rows[static_cast<size_t>(r)])
+            continue;
+        s.touched_rows[static_cast<size_t>(r)] = 0;
+        auto first = s.fb.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(r) * fh * w);
+        std::fill(first, first + static_cast<std::ptrdiff_t>(fh * w), s.bg);
+        auto c0 = s.cells.begin() + static_cast<std::ptrdiff_t>(r * s.columns);
+        std::fill(c0, c0 + s.columns, Cell{' ', s.fg, s.bg, true});
+        mark_dirty(s, r * s.font_height, (r + 1) * s.font_height - 1);
+    }
+    notify(s);
+}
+
+} // namespace screen

@@ -1,0 +1,126 @@
+// COPY: one media file into the destination with its percentage rewritten
+// in place. The copy goes to a temporary name and takes the target's name
+// only when it is complete, so a file under the target's name is never partial.
+#include <cmath>
+#include <vector>
+
+#include "inc/fonts.hpp"
+#include "platform/fs.hpp"
+#include "rt/error.hpp"
+#include "rt/files.hpp"
+#include "screen/screen.hpp"
+#include "velmora/copy_detail.hpp"
+#include "velmora/velmora.hpp"
+
+namespace velmora {
+
+namespace detail {
+
+std::string temporary_of(const std::string& target)
+{
+    return target + ".velmora-tmp";
+}
+
+double progress(std::int64_t position, std::int64_t length)
+{
+    if (length <= 0)
+        return 0; // an empty source shows 0
+    return std::floor(static_cast<double>(position) * 100.0 / static_cast<double>(length));
+}
+
+} // namespace detail
+
+namespace {
+
+constexpr std::int64_t k_refresh = 1001; // the figure is rewritten after every 1001 bytes
+constexpr std::size_t k_chunk = 1001 * 1024;
+
+std::vector<unsigned char>& buffer()
+{
+    static std::vector<unsigned char> buf(k_chunk);
+    return buf;
+}
+
+} // namespace
+
+void COPY(const std::string& source, const std::string& target)
+{
+    RT_PROC("velmora", "COPY");
+    using screen::TEXT_LOCATE;
+    using screen::TEXT_PRINT;
+    using screen::TEXT_PRINT_REAL;
+
+    // Sources are only ever read: a missing one is reported, never created.
+    int src = rt::free_file();
+    if (!rt::try_open_binary_read(src, source)) {
+        TEXT_PRINT("File - " + source + " - not exists", true);
+        return;
+    }
+    const std::string temp = detail::temporary_of(target);
+    int dst = rt::free_file();
+    rt::open_binary_new(dst, temp);
+
+    std::int32_t row = 0, column = 0, visible = 0;
+    fonts::PRINTCURSOR(row, column, visible);
+    TEXT_LOCATE(row, column);
+    TEXT_PRINT("Kill", true);
+    TEXT_LOCATE(row, column);
+    const std::int64_t length = rt::length(src);
+    double shown = detail::progress(0, length);
+    TEXT_PRINT_REAL(shown, false);
+    TEXT_PRINT(" %    ", true);
+    bool long_form = false; // the refresh text has nine trailing blanks
+
+    auto& buf = buffer();
+    std::int64_t done = 0;
+    for (;;) {
+        std::size_t got = rt::read_bytes(src, buf.data(), buf.size());
+        if (got == 0)
+            break;
+        rt::write_bytes(dst, buf.data(), got);
+        // Replay, for the bytes of this chunk, what a byte-wise loop shows:
+        // Space is tested after the first byte and at every refresh point,
+        // and the figure is rewritten after every 1001 bytes.
+        std::int64_t end = done + static_cast<std::int64_t>(got);
+        std::int64_t at = done;
+        while (at < end) {
+            std::int64_t next = (at / k_refresh + 1) * k_refresh;
+            if (at == 0)
+                next = 1;
+            if (next > end)
+                next = end;
+            at = next;
+            if (at % k_refresh == 0) {
+                double value = detail::progress(at, length);
+                // A refresh that changes nothing on screen is skipped.
+                if (value != shown || !long_form) {
+                    TEXT_LOCATE(row, column);
+                    TEXT_PRINT_REAL(value, false);
+                    TEXT_PRINT(" %         ", true);
+                    shown = value;
+                    long_form = true;
+                }
+            }
+            if (screen::KEY_DOWN(screen::scan::space)) {
+                TEXT_LOCATE(row, column);
+                TEXT_PRINT("User abort", true);
+                rt::close(src);
+                rt::close(dst);
+                screen::WAIT_MS(10);
+                platform::delete_file(temp);
+                return;
+            }
+        }
+        done = end;
+    }
+    rt::close(src);
+    rt::close(dst);
+    if (!platform::rename_replace(temp, target)) {
+        platform::delete_file(temp);
+        rt::fail(3);
+    }
+    TEXT_LOCATE(row, column);
+    TEXT_PRINT("Ready", true);
+}
+
+} // namespace velmora

@@ -1,0 +1,282 @@
+// MAIN: start-up, playlist choice and destination, then the counting pass,
+// the copy loop with its progress screen, and the end screen.
+#include <cctype>
+#include <cmath>
+#include <vector>
+
+#include "inc/console.hpp"
+#include "inc/dialog.hpp"
+#include "inc/fonts.hpp"
+#include "platform/fs.hpp"
+#include "rt/error.hpp"
+#include "rt/files.hpp"
+#include "rt/number.hpp"
+#include "screen/screen.hpp"
+#include "velmora/copy_detail.hpp"
+#include "velmora/paths.hpp"
+#include "velmora/velmora.hpp"
+
+namespace velmora {
+
+using screen::TEXT_PRINT;
+
+namespace detail {
+
+bool takes_argument(const std::string& argument)
+{
+    if (argument.size() < 3 || !rt::file_exists(argument))
+        return false;
+    std::string last = argument.substr(argument.size() - 3);
+    for (char& c : last)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return last == "m3u";
+}
+
+std::string first_chars(const std::string& text, size_t n)
+{
+    return text.substr(0, n);
+}
+
+std::string name_display(const std::string& name, int screen_width)
+{
+    double limit = screen_width / 8.0 - 10;
+    if (static_cast<double>(name.size()) > limit)
+        return name.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, rt::round_even_i64(limit)))) + "...  - ";
+    return name + " - ";
+}
+
+std::uint32_t add_kb(std::uint32_t total_kb, std::int64_t size)
+{
+    double sum = rt::round_even(static_cast<double>(total_kb) + static_cast<double>(size) / 1024.0);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sum));
+}
+
+} // namespace detail
+
+namespace {
+
+struct Run {
+    std::string playlist_path;
+    std::string destination;
+    std::int32_t screen_width = 0;
+    int unc_playlist = 0;
+    std::vector<std::string> lines; // the playlist, read once
+    std::int32_t entry_count = 0;
+    std::uint32_t total_kb = 0;
+};
+
+// A line past the end reads as empty, as a text file gives it.
+const std::string& line_at(const Run& run, size_t i)
+{
+    static const std::string empty;
+    return i < run.lines.size() ? run.lines[i] : empty;
+}
+
+void read_playlist(Run& run)
+{
+    int n = rt::free_file();
+    rt::open_text_input(n, run.playlist_path);
+    while (!rt::eof(n))
+        run.lines.push_back(rt::read_line(n));
+    rt::close(n);
+}
+
+// Calls fn(info_line, path_line) for every entry with a path, pairing lines
+// strictly after the header; returns false as soon as fn does.
+template <class Fn>
+void for_each_entry(const Run& run, Fn fn)
+{
+    size_t i = 1;
+    do {
+        const std::string& info = line_at(run, i);
+        const std::string& path = line_at(run, i + 1);
+        i += 2;
+        if (path.empty())
+            continue; // a blank line or a header-only list is no entry
+        if (!fn(info, path))
+            return;
+    } while (i < run.lines.size());
+}
+
+std::string source_of(const Run& run, const std::string& path_line)
+{
+    std::string path = path_line;
+#ifdef _WIN32
+    bool drive = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+    if (run.unc_playlist == 1 && drive)
+        path = paths::network_entry(run.playlist_path, path);
+#endif
+    return paths::resolve_entry(run.playlist_path, path);
+}
+
+void counting_pass(Run& run)
+{
+    TEXT_PRINT("laden", true);
+    read_playlist(run);
+    for_each_entry(run, [&](const std::string&, const std::string& path) {
+        int n = rt::free_file();
+        std::int64_t size = 0;
+        if (rt::try_open_binary_read(n, paths::resolve_entry(run.playlist_path, path))) {
+            size = rt::length(n);
+            rt::close(n);
+        }
+        run.total_kb = detail::add_kb(run.total_kb, size);
+        ++run.entry_count;
+        return true;
+    });
+    TEXT_PRINT("M3U geladen", true);
+}
+
+void print_total(std::uint32_t total_kb)
+{
+    double gb = static_cast<double>(total_kb) / 1024.0 / 1024.0;
+    if (gb > 0.00024) {
+        TEXT_PRINT(detail::first_chars(rt::number_text(gb), 5) + "GB", false);
+    } else {
+        screen::TEXT_PRINT_REAL(std::floor(static_cast<double>(total_kb) / 1024.0), false);
+        TEXT_PRINT("MB", false);
+    }
+}
+
+void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
+{
+    auto share = static_cast<std::int32_t>(static_cast<std::int64_t>(entry_index) * 100);
+    TEXT_PRINT("Vorgang Wird bearbeitet  " +
+                   detail::first_chars(rt::number_text(static_cast<double>(share) / run.entry_count), 4) + " %",
+               true);
+    TEXT_PRINT("", true);
+    TEXT_PRINT("Datei " + std::to_string(entry_index) + " (" +
+                   detail::first_chars(rt::number_text(static_cast<double>(size) / 1024.0 / 1024.0), 5) +
+                   " MB ) von " + std::to_string(run.entry_count) + " (",
+               false);
+    print_total(run.total_kb);
+    TEXT_PRINT(" ) wir Kopiert", true);
+    screen::TEXT_LOCATE(10, 0);
+    TEXT_PRINT("Aktuelle Vorgaenge:", true);
+    TEXT_PRINT("", true);
+}
+
+void copy_pass(Run& run)
+{
+    std::string list_path = run.destination + paths::tail_from_last_sep(run.playlist_path);
+    if (paths::tail_from_last_sep(run.playlist_path).empty())
+        list_path = run.destination + paths::k_sep + run.playlist_path;
+    // Writing over the playlist being copied goes through a temporary
+    // name, so the original is replaced only by a complete list.
+    bool over_itself = platform::same_file(list_path, run.playlist_path);
+    std::string write_path = over_itself ? detail::temporary_of(list_path) : list_path;
+    platform::delete_file(write_path);
+    screen::WAIT_MS(100);
+    int out = rt::free_file();
+    rt::open_text_output(out, write_path);
+    rt::write_line(out, line_at(run, 0));
+    TEXT_PRINT("Readdy", true);
+
+    std::int32_t entry_index = 0;
+    for_each_entry(run, [&](const std::string& info_line, const std::string& path_line) {
+        std::string source = source_of(run, path_line);
+        std::string target = paths::target_of(run.destination, path_line);
+        screen::TEXT_CLEAR();
+        screen::TEXT_LOCATE(1, 1);
+        ++entry_index;
+        constexpr int k_media = 8;
+        bool opened = rt::try_open_binary_read(k_media, source);
+        progress_block(run, entry_index, opened ? rt::length(k_media) : 0);
+        std::string display = detail::name_display(paths::file_name(path_line), run.screen_width);
+        if (rt::file_exists(target)) {
+            TEXT_PRINT("Exist: " + display, false);
+            if (opened)
+                rt::close(k_media);
+        } else {
+            TEXT_PRINT("Kopy: " + display, false);
+            if (opened)
+                rt::close(k_media);
+            COPY(source, target);
+        }
+        rt::write_line(out, info_line);
+        rt::write_line(out, target);
+        if (screen::KEY_DOWN(screen::scan::esc)) {
+            TEXT_PRINT("", true);
+            TEXT_PRINT("User abort", true);
+            return false;
+        }
+        return true;
+    });
+
+    while (screen::KEY_DOWN(screen::scan::esc)) {
+    }
+    rt::close(out);
+    if (over_itself && !platform::rename_replace(write_path, list_path))
+        rt::fail(3);
+}
+
+} // namespace
+
+int MAIN(const std::string& first_argument)
+{
+    RT_PROC("velmora", "");
+    Run run;
+    console::HIDE("");
+    const std::string playlist_filter("Musik playlists (*.m3u)\0*.m3u\0\0", 31);
+    if (screen::SCREEN_TEXT_MODE() != 0)
+        rt::fail(1);
+    if (detail::takes_argument(first_argument)) {
+        run.playlist_path = first_argument;
+    } else {
+#ifdef _WIN32
+        std::string start_folder = "E:\\playlisten";
+#else
+        std::string start_folder = platform::current_dir();
+#endif
+        run.playlist_path = dialog::LOADSAVEDIALOG(0, playlist_filter, 1, start_folder, "Select list");
+    }
+    if (screen::SCREEN_OPEN(800, 400, 32) != 0)
+        rt::fail(1);
+    screen::WINDOW_TITLE("Copiert MP3 Dateien aus einer M3U datei");
+    fonts::SET_VXFONT(16);
+    run.screen_width = screen::SCREEN_INFO().width;
+
+    if (run.playlist_path.empty()) {
+        TEXT_PRINT("nothing selected", true);
+        screen::KEY_WAIT();
+        return 0;
+    }
+    run.destination = screen::LINE_INPUT("Wohin sollen die Dateien hinkopiert werden (Pfad): ", false, true);
+    if (run.destination.empty()) {
+        TEXT_PRINT("Kein pfad ausgeweahlt", true);
+        screen::BEEP_TONE();
+        screen::KEY_WAIT();
+        return 1;
+    }
+
+    std::string probe = run.destination + paths::k_probe;
+    int n = rt::free_file();
+    if (rt::try_open_text_output(n, probe))
+        rt::close(n);
+    if (rt::file_exists(probe)) {
+        platform::delete_file(probe);
+    } else {
+        TEXT_PRINT("Der pfard Existirt nicht", true);
+        TEXT_PRINT("wollen Die den pfard erstellen ? (j/n)", true);
+        for (;;) {
+            screen::WAIT_MS(1);
+            std::string key = screen::KEY_POLL();
+            int c = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
+            if (c == 'j')
+                break;
+            if (c == 'n')
+                return 0;
+        }
+        CREATEDIR(run.destination);
+    }
+    run.unc_playlist = paths::is_network(run.playlist_path) ? 1 : 0;
+
+    counting_pass(run);
+    copy_pass(run);
+    TEXT_PRINT("", true);
+    TEXT_PRINT("ready", true);
+    screen::KEY_WAIT();
+    return 0;
+}
+
+} // namespace velmora

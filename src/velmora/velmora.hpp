@@ -1,0 +1,14 @@
+// The copier: MAIN runs once, top to bottom; COPY copies one file with its
+// progress figure; CREATEDIR makes a destination folder level by level.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// Returns the exit status of a normal end; runtime errors end the process.
+int MAIN(const std::string& first_argument);
+void COPY(const std::string& source, const std::string& target);
+void CREATEDIR(std::string& destination);
+
+} // namespace velmora
