@@ -1,0 +1,106 @@
+// The runtime error report, exit statuses and signals, seen from a child process.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "rt/error.hpp"
+#include "support/support.hpp"
+
+namespace {
+
+void fails_in_copy()
+{
+    RT_PROC("velmora", "COPY");
+    rt::fail(2); // LINE_OF_FAIL
+}
+
+int fail_line()
+{
+    return __LINE__ - 5;
+}
+
+TEST(RuntimeErrorReport, NamesNumberLineModuleAndProcedure)
+{
+    auto r = testsupport::run_child([] { fails_in_copy(); });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "\r\nAborting due to runtime error 2 (file not found) at line " + std::to_string(fail_line()) +
+                         " of velmora::COPY()\r\n\r\n");
+}
+
+TEST(RuntimeErrorReport, TopLevelCodeHasAnEmptyProcedureName)
+{
+    EXPECT_EQ(rt::error_report(1, "velmora", "", 12),
+              "\r\nAborting due to runtime error 1 (illegal function call) at line 12 of velmora::()\r\n\r\n");
+}
+
+TEST(RuntimeErrorReport, PiecesDropOutWhenUnknown)
+{
+    EXPECT_EQ(rt::error_report(3, "fonts", "BUTTON", 0),
+              "\r\nAborting due to runtime error 3 (file I/O error) in fonts::BUTTON()\r\n\r\n");
+    EXPECT_EQ(rt::error_report(6, "explorer", nullptr, 40),
+              "\r\nAborting due to runtime error 6 (out of bounds array access) at line 40 of explorer()\r\n\r\n");
+    EXPECT_EQ(rt::error_report(4, nullptr, nullptr, 0), "\r\nAborting due to runtime error 4 (out of memory)\r\n\r\n");
+    EXPECT_EQ(rt::error_report(0, nullptr, nullptr, 0), "\r\nAborting due to runtime error 0 ()\r\n\r\n");
+    EXPECT_EQ(rt::error_report(18, nullptr, nullptr, 0), "\r\nAborting due to runtime error 18\r\n\r\n");
+    EXPECT_EQ(rt::error_report(-1, nullptr, nullptr, 0), "\r\nAborting due to runtime error -1\r\n\r\n");
+}
+
+TEST(RuntimeErrorReport, NameTable)
+{
+    EXPECT_STREQ(rt::error_name(8), "no priviledges");
+    EXPECT_STREQ(rt::error_name(12), "\"segmentation violation\" signal");
+    EXPECT_STREQ(rt::error_name(15), "\"quit request\" signal");
+    EXPECT_STREQ(rt::error_name(17), "end of file");
+}
+
+TEST(ProcedureScope, RestoresTheCallerOnReturn)
+{
+    RT_PROC("velmora", "");
+    {
+        RT_PROC("fonts", "GETFONT");
+        EXPECT_STREQ(rt::current_proc(), "GETFONT");
+    }
+    EXPECT_STREQ(rt::current_module(), "velmora");
+    EXPECT_STREQ(rt::current_proc(), "");
+}
+
+struct SignalCase {
+    int sig;
+    int number;
+    const char* name;
+};
+
+class Signals : public ::testing::TestWithParam<SignalCase> {};
+
+TEST_P(Signals, BecomeRuntimeErrors)
+{
+    SignalCase c = GetParam();
+    auto r = testsupport::run_child([c] {
+        rt::install_signal_handlers();
+        RT_PROC("explorer", "SCHELL");
+        std::raise(c.sig);
+    });
+    EXPECT_EQ(r.status, c.number);
+    EXPECT_EQ(r.err, "\r\nAborting due to runtime error " + std::to_string(c.number) + " (" + c.name +
+                         ") in explorer::SCHELL()\r\n\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Signals,
+                         ::testing::Values(SignalCase{SIGINT, 9, "\"interrupted\" signal"},
+                                           SignalCase{SIGILL, 10, "\"illegal instruction\" signal"},
+                                           SignalCase{SIGFPE, 11, "\"floating point error\" signal"},
+                                           SignalCase{SIGSEGV, 12, "\"segmentation violation\" signal"},
+                                           SignalCase{SIGTERM, 13, "\"termination request\" signal"},
+                                           SignalCase{SIGABRT, 14, "\"abnormal termination\" signal"}));
+
+TEST(EndProgram, RunsEndHooksAndExitsWithTheStatus)
+{
+    auto r = testsupport::run_child([] {
+        rt::at_end([] { std::fputs("closed", stdout); });
+        rt::end_program(7);
+    });
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.out, "closed");
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+// File numbers, text line rules, CR LF output, the binary-open rule and existence.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "rt/files.hpp"
+#include "support/support.hpp"
+
+using testsupport::read_file;
+using testsupport::TempDir;
+using testsupport::write_file;
+
+namespace {
+
+class Files : public ::testing::Test {
+protected:
+    void TearDown() override { rt::testing::close_all(); }
+    TempDir dir;
+};
+
+TEST_F(Files, LowestFreeNumberFirst)
+{
+    EXPECT_EQ(rt::free_file(), 1);
+    write_file(dir.file("a"), "x");
+    rt::open_binary_read(1, dir.file("a"));
+    rt::open_binary_read(2, dir.file("a"));
+    rt::open_binary_read(3, dir.file("a"));
+    rt::close(2);
+    EXPECT_EQ(rt::free_file(), 2);
+}
+
+TEST_F(Files, NoFreeNumberGivesZero)
+{
+    write_file(dir.file("a"), "x");
+    for (int n = 1; n <= rt::k_max_file; ++n)
+        rt::open_binary_read(n, dir.file("a"));
+    EXPECT_EQ(rt::free_file(), 0);
+}
+
+TEST_F(Files, LinesEndAtLfCrLfAndLoneCr)
+{
+    write_file(dir.file("t"), "one\ntwo\r\nthree\rfour\r\n\r\nlast");
+    rt::open_text_input(1, dir.file("t"));
+    std::vector<std::string> lines;
+    while (!rt::eof(1))
+        lines.push_back(rt::read_line(1));
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
+    EXPECT_EQ(rt::read_line(1), ""); // past the end: empty, no error
+    EXPECT_TRUE(rt::eof(1));
+}
+
+TEST_F(Files, CrAtTheVeryEndEndsTheLastLine)
+{
+    write_file(dir.file("t"), "a\r");
+    rt::open_text_input(1, dir.file("t"));
+    EXPECT_EQ(rt::read_line(1), "a");
+    EXPECT_TRUE(rt::eof(1));
+}
+
+TEST_F(Files, TextOutputEndsLinesWithCrLfAndEmptiesTheFile)
+{
+    write_file(dir.file("o"), "old content that is longer");
+    rt::open_text_output(1, dir.file("o"));
+    rt::write_line(1, "a");
+    rt::write_line(1, "");
+    rt::close(1);
+    EXPECT_EQ(read_file(dir.file("o")), "a\r\n\r\n");
+}
+
+TEST_F(Files, BinaryOpenKeepsAnExistingFileAndCreatesAMissingOne)
+{
+    write_file(dir.file("b"), "12345");
+    rt::open_binary(1, dir.file("b"));
+    EXPECT_EQ(rt::length(1), 5);
+    rt::write_bytes(1, "ab", 2);
+    EXPECT_EQ(rt::position(1), 2);
+    rt::close(1);
+    EXPECT_EQ(read_file(dir.file("b")), "ab345"); // not shortened
+
+    rt::open_binary(1, dir.file("new"));
+    EXPECT_EQ(rt::length(1), 0);
+    rt::close(1);
+    EXPECT_TRUE(testsupport::exists(dir.file("new")));
+}
+
+TEST_F(Files, BinaryOpenFallsBackToReadOnlyWithoutEmptyingTheFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root can write read-only files";
+    write_file(dir.file("ro"), "keep");
+    ::chmod(dir.file("ro").c_str(), 0444);
+    rt::open_binary(1, dir.file("ro"));
+    char buf[8];
+    EXPECT_EQ(rt::read_bytes(1, buf, sizeof buf), 4u);
+    rt::close(1);
+    EXPECT_EQ(read_file(dir.file("ro")), "keep");
+}
+
+TEST_F(Files, OpenFailuresAreRuntimeErrorTwo)
+{
+    auto r = testsupport::run_child([&] { rt::open_text_input(1, dir.file("missing")); });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("runtime error 2 (file not found)"), std::string::npos);
+
+    // A folder is not a file, in any mode.
+    r = testsupport::run_child([&] { rt::open_binary(1, dir.path()); });
+    EXPECT_EQ(r.status, 2);
+    r = testsupport::run_child([&] { rt::open_text_output(1, dir.file("no/such/folder")); });
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(Files, FailedWriteAndCloseAreReported)
+{
+    rt::open_text_output(1, dir.file("w"));
+    auto r = testsupport::run_child([] {
+        rt::testing::inject(rt::testing::Fault::write);
+        rt::write_line(1, "x");
+    });
+    EXPECT_EQ(r.status, 3);
+    r = testsupport::run_child([] {
+        rt::testing::inject(rt::testing::Fault::close);
+        rt::close(1);
+    });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("(file I/O error)"), std::string::npos);
+}
+
+TEST_F(Files, BadFileNumbersAreIllegalFunctionCalls)
+{
+    EXPECT_EQ(testsupport::run_child([] { rt::read_line(5); }).status, 1);
+    EXPECT_EQ(testsupport::run_child([] { rt::close(0); }).status, 1);
+    write_file(dir.file("a"), "x");
+    EXPECT_EQ(testsupport::run_child([&] {
+                  rt::open_binary_read(4, dir.file("a"));
+                  rt::open_binary_read(4, dir.file("a"));
+              }).status,
+              1);
+}
+
+TEST_F(Files, ExistenceMeansARegularReadableFile)
+{
+    write_file(dir.file("f"), "");
+    EXPECT_TRUE(rt::file_exists(dir.file("f")));
+    EXPECT_FALSE(rt::file_exists(dir.path()));
+    EXPECT_FALSE(rt::file_exists(dir.file("none")));
+    EXPECT_FALSE(rt::file_exists(""));
+}
+
+TEST_F(Files, TryOpensFailQuietly)
+{
+    EXPECT_FALSE(rt::try_open_binary_read(1, dir.file("none")));
+    EXPECT_FALSE(rt::try_open_binary_read(1, dir.path()));
+    EXPECT_FALSE(rt::try_open_text_output(1, dir.file("no/such")));
+    EXPECT_FALSE(rt::file_open(1));
+    EXPECT_FALSE(testsupport::exists(dir.file("none")));
+}
+
+TEST_F(Files, PipesReadACommandsOutput)
+{
+    rt::open_pipe(1, "printf 'a\\r\\nb\\n'");
+    EXPECT_EQ(rt::read_line(1), "a");
+    EXPECT_EQ(rt::read_line(1), "b");
+    EXPECT_TRUE(rt::eof(1));
+    rt::close(1);
+}
+
+} // namespace

@@ -1,0 +1,188 @@
+// The key buffer, held keys and the line input.
+#include <gtest/gtest.h>
+
+#include "screen/backend.hpp"
+#include "screen/line_editor.hpp"
+#include "screen/screen.hpp"
+#include "screen/testing.hpp"
+
+using namespace screen;
+namespace st = screen::testing;
+
+namespace {
+
+class Keys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        st::reset();
+        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
+        TEXT_WIDTH(100, 25);
+    }
+    void TearDown() override { st::reset(); }
+};
+
+TEST_F(Keys, PollGivesBytesAndExtendedPairs)
+{
+    input_char('a');
+    input_extended(scan::up);
+    input_extended(scan::close_button);
+    input_extended(scan::f1);
+    input_char(255);
+    EXPECT_EQ(KEY_POLL(), "a");
+    EXPECT_EQ(KEY_POLL(), std::string("\xFF\x48", 2));
+    EXPECT_EQ(KEY_POLL(), std::string("\xFF" "k", 2));
+    EXPECT_EQ(KEY_POLL(), std::string("\xFF;", 2));
+    EXPECT_EQ(KEY_POLL(), std::string("\xFF", 1));
+    EXPECT_EQ(KEY_POLL(), "");
+}
+
+TEST_F(Keys, TheRingHoldsFifteenAndDropsTheOldest)
+{
+    for (int i = 0; i < 16; ++i)
+        input_char(static_cast<std::uint8_t>('A' + i));
+    EXPECT_EQ(st::pending_keys(), 15);
+    EXPECT_EQ(KEY_POLL(), "B");
+    for (int i = 1; i < 15; ++i)
+        KEY_POLL();
+    EXPECT_EQ(KEY_POLL(), "");
+}
+
+TEST_F(Keys, WaitReturnsCodesAboveByteRangeForExtendedKeys)
+{
+    input_extended(scan::close_button);
+    EXPECT_EQ(KEY_WAIT(), 27647);
+    headless::type("x");
+    EXPECT_EQ(KEY_WAIT(), 'x');
+}
+
+TEST_F(Keys, DownFollowsTheHeldTable)
+{
+    EXPECT_EQ(KEY_DOWN(scan::space), 0);
+    headless::hold(scan::space, true);
+    EXPECT_EQ(KEY_DOWN(scan::space), -1);
+    EXPECT_EQ(KEY_DOWN(128), 0);
+    EXPECT_EQ(KEY_DOWN(-1), 0);
+    EXPECT_EQ(st::pending_keys(), 0); // holds do not touch the buffer
+    input_focus(false);               // focus loss releases everything
+    EXPECT_EQ(KEY_DOWN(scan::space), 0);
+}
+
+TEST_F(Keys, WaitMsDoesNotReturnEarlyOnAKey)
+{
+    input_char('k');
+    double t0 = CLOCK_SECONDS();
+    WAIT_MS(30);
+    EXPECT_GE(CLOCK_SECONDS() - t0, 0.029);
+    EXPECT_EQ(KEY_POLL(), "k");
+}
+
+TEST_F(Keys, BeepWithAWindowGoesToTheBackend)
+{
+    BEEP_TONE();
+    EXPECT_EQ(headless::beeps(), 1);
+}
+
+// Types the keys, then Enter, and returns what LINE_INPUT gave.
+std::string input_after(const std::vector<int>& codes)
+{
+    for (int c : codes)
+        headless::queue_code(c);
+    headless::queue_code(13);
+    return LINE_INPUT("? ", false, true);
+}
+
+std::vector<int> bytes(const std::string& s)
+{
+    return std::vector<int>(s.begin(), s.end());
+}
+
+TEST_F(Keys, LineInputTakesTheFirstItem)
+{
+    EXPECT_EQ(input_after(bytes("  C:\\Musik, neu")), "C:\\Musik");
+    EXPECT_EQ(input_after(bytes("\"C:\\a,b\" rest")), "C:\\a,b");
+    EXPECT_EQ(input_after({}), "");
+    EXPECT_EQ(input_after(bytes("\t x y  ")), "x y  ");
+    EXPECT_EQ(input_after(bytes("ab\"c,d")), "ab\"c");
+}
+
+TEST_F(Keys, LineInputEchoesAndEndsTheLine)
+{
+    TEXT_LOCATE(4, 1);
+    headless::type("abc\r");
+    EXPECT_EQ(LINE_INPUT("Pfad: ", false, true), "abc");
+    EXPECT_EQ(st::row_text(4).substr(0, 10), "Pfad: abc ");
+    EXPECT_EQ(st::cursor_row(), 5);
+    EXPECT_EQ(st::cursor_column(), 1);
+    headless::type("\r");
+    LINE_INPUT("q", true, false);
+    EXPECT_EQ(st::row_text(5).substr(0, 3), "q? ");
+    EXPECT_EQ(st::cursor_row(), 5);
+}
+
+TEST_F(Keys, LineInputEditingKeys)
+{
+    const int left = extended_code(scan::left), right = extended_code(scan::right);
+    const int home = extended_code(scan::home), end = extended_code(scan::end);
+    const int del = extended_code(scan::del);
+    EXPECT_EQ(input_after({'a', 'b', 'c', 8}), "ab");
+    EXPECT_EQ(input_after({'a', 'c', left, 'b'}), "abc");
+    EXPECT_EQ(input_after({'b', 'c', home, 'a', end, 'd'}), "abcd");
+    EXPECT_EQ(input_after({'a', 'b', left, left, del}), "b");
+    EXPECT_EQ(input_after({'a', 'b', 27, 'z'}), "z");
+    EXPECT_EQ(input_after({left, 8, 'x', right, right}), "x");
+    EXPECT_EQ(input_after({'a', 9, 'b'}), "a       b");
+    EXPECT_EQ(input_after({'a', extended_code(scan::f1), extended_code(scan::page_up), 'b'}), "ab");
+    EXPECT_EQ(input_after({'a', 10}), "a"); // line feed ends the input too
+}
+
+TEST_F(Keys, LineInputDeleteAtTheEndBeeps)
+{
+    int before = headless::beeps();
+    EXPECT_EQ(input_after({'a', extended_code(scan::del)}), "a");
+    EXPECT_EQ(headless::beeps(), before + 1);
+}
+
+TEST_F(Keys, LineInputUpAndDownMoveByAGridWidth)
+{
+    std::vector<int> codes = bytes(std::string(150, 'x'));
+    codes.push_back(extended_code(scan::up)); // to offset 50
+    codes.push_back('U');
+    codes.push_back(extended_code(scan::up)); // 51 < 100... moves to the start? no: stays
+    codes.push_back(extended_code(scan::down)); // 51 + 100 <= 151
+    codes.push_back('D');
+    std::string r = input_after(codes);
+    ASSERT_EQ(r.size(), 152u);
+    EXPECT_EQ(r[50], 'U');
+    EXPECT_EQ(r[151], 'D');
+}
+
+TEST_F(Keys, LineInputWrapsAndScrollsLikePrinting)
+{
+    TEXT_LOCATE(25, 1);
+    headless::type(std::string(120, 'w') + "\r");
+    EXPECT_EQ(LINE_INPUT("", false, true).size(), 120u);
+    EXPECT_EQ(st::row_text(23), std::string(100, 'w'));
+    EXPECT_EQ(st::row_text(24).substr(0, 21), std::string(20, 'w') + " ");
+    EXPECT_EQ(st::cursor_row(), 25);
+}
+
+TEST_F(Keys, LineInputKeepsAtMost4096Bytes)
+{
+    EXPECT_EQ(input_after(bytes(std::string(5000, 'm'))).size(), 4096u);
+}
+
+TEST(LineEditor, Logic)
+{
+    detail::LineEditor ed;
+    ed.columns = 10;
+    for (char c : std::string("hello"))
+        ed.key(c);
+    EXPECT_EQ(ed.key(extended_code(scan::up)), detail::LineEditor::Result::ignored);
+    EXPECT_EQ(ed.key(9), detail::LineEditor::Result::edited);
+    EXPECT_EQ(ed.text, "hello   ");
+    EXPECT_EQ(ed.key(31), detail::LineEditor::Result::ignored);
+    EXPECT_EQ(ed.key(13), detail::LineEditor::Result::done);
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+// The character grid: printing, wrapping, scrolling, cursor moves, clearing,
+// grid selection and colours, on the headless backend.
+#include <gtest/gtest.h>
+
+#include "screen/screen.hpp"
+#include "screen/testing.hpp"
+
+using namespace screen;
+namespace st = screen::testing;
+
+namespace {
+
+class Grid : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        st::reset();
+        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
+        ASSERT_EQ(TEXT_WIDTH(100, 25), 0);
+    }
+    void TearDown() override { st::reset(); }
+};
+
+TEST_F(Grid, OpensAtTheTopLeftOnBlack)
+{
+    EXPECT_EQ(TEXT_LOCATE(0, 0), 1 + 256 * 1);
+    EXPECT_EQ(st::pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(st::pixel(799, 399), 0xFF000000u);
+    EXPECT_EQ(TEXT_WIDTH(-1, -1), 1638500);
+}
+
+TEST_F(Grid, TextWidthPicksTheFontFromTheCellHeight)
+{
+    EXPECT_EQ(TEXT_WIDTH(100, 28), 0);
+    EXPECT_EQ(st::font_height(), 14);
+    EXPECT_EQ(TEXT_WIDTH(100, 50), 0);
+    EXPECT_EQ(st::font_height(), 8);
+    EXPECT_EQ(TEXT_WIDTH(-1, -1), 100 + 65536 * 50);
+    // 400 / 30 = 13 fits no font: nothing changes, still 0.
+    EXPECT_EQ(TEXT_WIDTH(100, 30), 0);
+    EXPECT_EQ(TEXT_WIDTH(-1, -1), 100 + 65536 * 50);
+    EXPECT_EQ(TEXT_WIDTH(99, 25), 0); // 800 / 99 = 8 wide... and 16 high: accepted
+    EXPECT_EQ(TEXT_WIDTH(-1, -1), 99 + 65536 * 25);
+    EXPECT_EQ(TEXT_WIDTH(101, 25), 0); // 7 wide: refused
+    EXPECT_EQ(TEXT_WIDTH(-1, -1), 99 + 65536 * 25);
+}
+
+TEST_F(Grid, SettingTheGridClearsTheWindow)
+{
+    TEXT_PRINT("hello", false);
+    TEXT_WIDTH(100, 25);
+    EXPECT_EQ(st::row_text(1).substr(0, 5), "     ");
+    EXPECT_EQ(st::cursor_column(), 1);
+}
+
+TEST_F(Grid, GlyphsAreDrawnInTheForegroundOnTheBackground)
+{
+    TEXT_COLOR(0xFF00FF00, 0xFF0000FF, k_set_both);
+    TEXT_PRINT("\xDB", false); // full block
+    EXPECT_EQ(st::pixel(0, 0), 0xFF00FF00u);
+    EXPECT_EQ(st::pixel(7, 15), 0xFF00FF00u);
+    TEXT_PRINT(" ", false);
+    EXPECT_EQ(st::pixel(8, 0), 0xFF0000FFu);
+}
+
+TEST_F(Grid, ALineOfOneHundredWrapsAtOnce)
+{
+    TEXT_LOCATE(5, 1);
+    TEXT_PRINT(std::string(100, 'x'), false);
+    EXPECT_EQ(st::cursor_row(), 6);
+    EXPECT_EQ(st::cursor_column(), 1);
+    TEXT_PRINT("", true); // ending that line as well gives one empty row
+    EXPECT_EQ(st::cursor_row(), 7);
+}
+
+TEST_F(Grid, PrintingPastTheLastRowScrollsUp)
+{
+    TEXT_LOCATE(1, 1);
+    TEXT_PRINT("top", false);
+    TEXT_LOCATE(2, 1);
+    TEXT_PRINT("second", false);
+    TEXT_LOCATE(25, 1);
+    TEXT_PRINT(std::string(100, 'y'), false);
+    EXPECT_EQ(st::cursor_row(), 25);
+    EXPECT_EQ(st::cursor_column(), 1);
+    EXPECT_EQ(st::row_text(1).substr(0, 6), "second");
+    EXPECT_EQ(st::row_text(24), std::string(100, 'y'));
+    EXPECT_EQ(st::row_text(25), std::string(100, ' '));
+    EXPECT_EQ(st::pixel(0, 24 * 16 + 8), 0xFF000000u);
+}
+
+TEST_F(Grid, ControlBytes)
+{
+    TEXT_PRINT("abc\bX", false);
+    EXPECT_EQ(st::row_text(1).substr(0, 3), "abX");
+    TEXT_PRINT("\b\b\b\b\b", false);
+    EXPECT_EQ(st::cursor_column(), 1); // not past column 1, nothing erased
+    EXPECT_EQ(st::row_text(1).substr(0, 3), "abX");
+    TEXT_PRINT("\t", false);
+    EXPECT_EQ(st::cursor_column(), 9);
+    TEXT_PRINT("\t", false);
+    EXPECT_EQ(st::cursor_column(), 17);
+    TEXT_PRINT("12\rZ", false);
+    EXPECT_EQ(st::row_text(1).substr(0, 1), "Z");
+    TEXT_PRINT("\nq", false);
+    EXPECT_EQ(st::cursor_row(), 2);
+    EXPECT_EQ(st::row_text(2).substr(0, 1), "q");
+    int beeps = headless::beeps();
+    TEXT_PRINT("\a", false);
+    EXPECT_EQ(headless::beeps(), beeps + 1);
+    EXPECT_EQ(st::cursor_column(), 2);
+}
+
+TEST_F(Grid, TabAtTheEndOfARowWrapsOnce)
+{
+    TEXT_LOCATE(3, 97);
+    TEXT_PRINT("\tz", false);
+    EXPECT_EQ(st::cursor_row(), 4);
+    EXPECT_EQ(st::row_text(4).substr(0, 1), "z");
+}
+
+TEST_F(Grid, LocateOutOfRangeIsIgnored)
+{
+    TEXT_LOCATE(3, 4);
+    EXPECT_EQ(TEXT_LOCATE(26, 1), 4 + 256 * 3);
+    EXPECT_EQ(TEXT_LOCATE(1, 101), 4 + 256 * 3);
+    EXPECT_EQ(TEXT_LOCATE(-1, 1), 4 + 256 * 3);
+    EXPECT_EQ(TEXT_LOCATE(0, 9), 9 + 256 * 3);
+    EXPECT_EQ(TEXT_LOCATE(7, 0), 9 + 256 * 7);
+}
+
+TEST_F(Grid, PrintRealHasABlankBeforeNonNegatives)
+{
+    TEXT_PRINT_REAL(0, false);
+    TEXT_PRINT_REAL(12.5, false);
+    TEXT_PRINT_REAL(-3, false);
+    TEXT_PRINT_REAL(45, true);
+    EXPECT_EQ(st::row_text(1).substr(0, 14), " 0 12.5-3 45  ");
+    EXPECT_EQ(st::cursor_row(), 2);
+}
+
+TEST_F(Grid, ClearBlanksEverythingAndHomesTheCursor)
+{
+    TEXT_LOCATE(20, 50);
+    TEXT_PRINT("deep down", false);
+    TEXT_CLEAR();
+    EXPECT_EQ(st::row_text(20), std::string(100, ' '));
+    EXPECT_EQ(st::pixel(50 * 8 - 4, 19 * 16 + 8), 0xFF000000u);
+    EXPECT_EQ(TEXT_LOCATE(0, 0), 257);
+}
+
+TEST_F(Grid, ClearAfterABackgroundChangeFillsTheWholeWindow)
+{
+    TEXT_COLOR(0, 0xFF112233, k_set_bg);
+    TEXT_CLEAR();
+    EXPECT_EQ(st::pixel(799, 399), 0xFF112233u);
+    EXPECT_EQ(st::pixel(0, 0), 0xFF112233u);
+}
+
+TEST_F(Grid, ReprintingTheSameTextSkipsUnchangedCells)
+{
+    TEXT_PRINT("same", false);
+    // Paint over a cell behind the grid's back, then print the same text:
+    // the cell cache would skip it, so only text on invalidated cells redraws.
+    TEXT_LOCATE(1, 1);
+    int before = headless::presents();
+    TEXT_PRINT("same", false);
+    EXPECT_EQ(st::row_text(1).substr(0, 4), "same");
+    EXPECT_GE(headless::presents(), before);
+}
+
+TEST_F(Grid, ColoursReturnThePreviousForeground)
+{
+    Color first = TEXT_COLOR(0xFF123456, 0, k_set_fg);
+    EXPECT_EQ(TEXT_COLOR(0, 0, 0), 0xFF123456u);
+    EXPECT_EQ(TEXT_COLOR(first, 0, k_set_fg), 0xFF123456u);
+}
+
+TEST_F(Grid, TitleIsCutAt127)
+{
+    WINDOW_TITLE(std::string(200, 't'));
+    EXPECT_EQ(st::title().size(), 127u);
+}
+
+TEST_F(Grid, InfoDescribesTheWindow)
+{
+    Info i = SCREEN_INFO();
+    EXPECT_EQ(i.width, 800);
+    EXPECT_EQ(i.height, 400);
+    EXPECT_EQ(i.depth, 32);
+    EXPECT_EQ(i.bytes_per_pixel, 4);
+    EXPECT_EQ(i.pitch, 3200);
+}
+
+TEST(Window, OpenRefusesBadModesAndFailingBackends)
+{
+    st::reset();
+    EXPECT_NE(SCREEN_OPEN(800, 400, 24), 0);
+    EXPECT_NE(SCREEN_OPEN(0, 400, 32), 0);
+    headless::fail_next_open();
+    EXPECT_NE(SCREEN_OPEN(800, 400, 32), 0);
+    EXPECT_FALSE(st::window_open());
+    Info i = SCREEN_INFO();
+    EXPECT_EQ(i.bytes_per_pixel, 0);
+    EXPECT_EQ(i.pitch, 0);
+    EXPECT_EQ(SCREEN_TEXT_MODE(), 0);
+    EXPECT_EQ(TEXT_WIDTH(-1, -1), 80 + 65536 * 25);
+}
+
+TEST(Window, TextModeClosesTheWindow)
+{
+    st::reset();
+    ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
+    headless::hold(scan::esc, true);
+    EXPECT_EQ(KEY_DOWN(scan::esc), -1);
+    EXPECT_EQ(SCREEN_TEXT_MODE(), 0);
+    EXPECT_FALSE(st::window_open());
+    EXPECT_EQ(KEY_DOWN(scan::esc), 0);
+    st::reset();
+}
+
+} // namespace
