@@ -1,5 +1,613 @@
-// Placeholder until the SDL2 backend lands: the headless backend.
+// The window backend for Linux (X11 or Wayland) through SDL2. The window
+// lives on a thread of its own, which pumps input into the screen state and
+// presents the changed pixel rows at most about 60 times a second.
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <numbers>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "screen/backend.hpp"
-namespace screen {
-std::unique_ptr<Backend> make_window_backend() { return make_headless_backend(); }
+#include "screen/backends/sdl_keys.hpp"
+#include "screen/screen.hpp"
+
+namespace screen::detail {
+
+namespace {
+
+struct KeyPair {
+    SDL_Scancode sdl;
+    std::uint8_t set1;
+};
+
+// The one table from SDL's (USB HID) scancodes to PC set-1 numbers. The
+// E0-prefixed keys share their low byte with the keypad key they copy.
+constexpr KeyPair k_keys[] = {
+    {SDL_SCANCODE_ESCAPE, 1},
+    {SDL_SCANCODE_1, 2}, {SDL_SCANCODE_2, 3}, {SDL_SCANCODE_3, 4}, {SDL_SCANCODE_4, 5},
+    {SDL_SCANCODE_5, 6}, {SDL_SCANCODE_6, 7}, {SDL_SCANCODE_7, 8}, {SDL_SCANCODE_8, 9},
+    {SDL_SCANCODE_9, 10}, {SDL_SCANCODE_0, 11},
+    {SDL_SCANCODE_MINUS, 12}, {SDL_SCANCODE_EQUALS, 13}, {SDL_SCANCODE_BACKSPACE, 14}, {SDL_SCANCODE_TAB, 15},
+    {SDL_SCANCODE_Q, 16}, {SDL_SCANCODE_W, 17}, {SDL_SCANCODE_E, 18}, {SDL_SCANCODE_R, 19},
+    {SDL_SCANCODE_T, 20}, {SDL_SCANCODE_Y, 21}, {SDL_SCANCODE_U, 22}, {SDL_SCANCODE_I, 23},
+    {SDL_SCANCODE_O, 24}, {SDL_SCANCODE_P, 25},
+    {SDL_SCANCODE_LEFTBRACKET, 26}, {SDL_SCANCODE_RIGHTBRACKET, 27}, {SDL_SCANCODE_RETURN, 28},
+    {SDL_SCANCODE_LCTRL, 29}, {SDL_SCANCODE_RCTRL, 29},
+    {SDL_SCANCODE_A, 30}, {SDL_SCANCODE_S, 31}, {SDL_SCANCODE_D, 32}, {SDL_SCANCODE_F, 33},
+    {SDL_SCANCODE_G, 34}, {SDL_SCANCODE_H, 35}, {SDL_SCANCODE_J, 36}, {SDL_SCANCODE_K, 37},
+    {SDL_SCANCODE_L, 38},
+    {SDL_SCANCODE_SEMICOLON, 39}, {SDL_SCANCODE_APOSTROPHE, 40}, {SDL_SCANCODE_GRAVE, 41},
+    {SDL_SCANCODE_LSHIFT, 42}, {SDL_SCANCODE_BACKSLASH, 43}, {SDL_SCANCODE_NONUSHASH, 43},
+    {SDL_SCANCODE_Z, 44}, {SDL_SCANCODE_X, 45}, {SDL_SCANCODE_C, 46}, {SDL_SCANCODE_V, 47},
+    {SDL_SCANCODE_B, 48}, {SDL_SCANCODE_N, 49}, {SDL_SCANCODE_M, 50},
+    {SDL_SCANCODE_COMMA, 51}, {SDL_SCANCODE_PERIOD, 52}, {SDL_SCANCODE_SLASH, 53}, {SDL_SCANCODE_KP_DIVIDE, 53},
+    {SDL_SCANCODE_RSHIFT, 54}, {SDL_SCANCODE_KP_MULTIPLY, 55},
+    {SDL_SCANCODE_LALT, 56}, {SDL_SCANCODE_RALT, 56}, {SDL_SCANCODE_SPACE, 57}, {SDL_SCANCODE_CAPSLOCK, 58},
+    {SDL_SCANCODE_F1, 59}, {SDL_SCANCODE_F2, 60}, {SDL_SCANCODE_F3, 61}, {SDL_SCANCODE_F4, 62},
+    {SDL_SCANCODE_F5, 63}, {SDL_SCANCODE_F6, 64}, {SDL_SCANCODE_F7, 65}, {SDL_SCANCODE_F8, 66},
+    {SDL_SCANCODE_F9, 67}, {SDL_SCANCODE_F10, 68},
+    {SDL_SCANCODE_NUMLOCKCLEAR, 69}, {SDL_SCANCODE_SCROLLLOCK, 70},
+    {SDL_SCANCODE_HOME, 71}, {SDL_SCANCODE_KP_7, 71},
+    {SDL_SCANCODE_UP, 72}, {SDL_SCANCODE_KP_8, 72},
+    {SDL_SCANCODE_PAGEUP, 73}, {SDL_SCANCODE_KP_9, 73},
+    {SDL_SCANCODE_KP_MINUS, 74},
+    {SDL_SCANCODE_LEFT, 75}, {SDL_SCANCODE_KP_4, 75},
+    {SDL_SCANCODE_KP_5, 76},
+    {SDL_SCANCODE_RIGHT, 77}, {SDL_SCANCODE_KP_6, 77},
+    {SDL_SCANCODE_KP_PLUS, 78},
+    {SDL_SCANCODE_END, 79}, {SDL_SCANCODE_KP_1, 79},
+    {SDL_SCANCODE_DOWN, 80}, {SDL_SCANCODE_KP_2, 80},
+    {SDL_SCANCODE_PAGEDOWN, 81}, {SDL_SCANCODE_KP_3, 81},
+    {SDL_SCANCODE_INSERT, 82}, {SDL_SCANCODE_KP_0, 82},
+    {SDL_SCANCODE_DELETE, 83}, {SDL_SCANCODE_KP_PERIOD, 83},
+    {SDL_SCANCODE_NONUSBACKSLASH, 86}, // the "<>" key of German keyboards
+    {SDL_SCANCODE_F11, 87}, {SDL_SCANCODE_F12, 88},
+    {SDL_SCANCODE_KP_ENTER, 28},
+};
+
+constexpr auto k_set1 = [] {
+    std::array<std::uint8_t, SDL_NUM_SCANCODES> t{};
+    for (const KeyPair& k : k_keys)
+        t[static_cast<size_t>(k.sdl)] = k.set1;
+    return t;
+}();
+
+bool is_keypad(int sc)
+{
+    return (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_0) || sc == SDL_SCANCODE_KP_PERIOD;
 }
+
+bool is_extended_set1(int set1)
+{
+    switch (set1) {
+    case scan::home: case scan::up: case scan::page_up: case scan::left: case scan::right:
+    case scan::end: case scan::down: case scan::page_down: case scan::insert: case scan::del:
+        return true;
+    default:
+        return set1 >= scan::f1 && set1 <= scan::f10;
+    }
+}
+
+// Code page 1252's row 0x80..0x9F; its five gaps keep their Latin-1 code
+// points, as Windows converts them.
+constexpr std::uint16_t k_cp1252_high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+} // namespace
+
+int set1_from_sdl(int sdl_scancode)
+{
+    if (sdl_scancode < 0 || sdl_scancode >= SDL_NUM_SCANCODES)
+        return 0;
+    return k_set1[static_cast<size_t>(sdl_scancode)];
+}
+
+int extended_from_sdl(int sdl_scancode, bool num_lock)
+{
+    int set1 = set1_from_sdl(sdl_scancode);
+    if (!is_extended_set1(set1))
+        return 0;
+    if (is_keypad(sdl_scancode) && num_lock)
+        return 0; // a digit, which arrives as text
+    return set1;
+}
+
+int char_from_sdl(int sdl_scancode)
+{
+    switch (sdl_scancode) {
+    case SDL_SCANCODE_ESCAPE: return 27;
+    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return 13;
+    case SDL_SCANCODE_BACKSPACE: return 8;
+    case SDL_SCANCODE_TAB: return 9;
+    default: return -1;
+    }
+}
+
+std::string utf8_from_cp1252(const std::string& bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        unsigned cp = (b >= 0x80 && b < 0xA0) ? k_cp1252_high[b - 0x80] : b;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto k_frame = std::chrono::microseconds(1000000 / 60);
+constexpr int k_pump_ms = 5;
+constexpr int k_events_per_round = 512; // a flood of input must not starve presentation
+
+void set_hints()
+{
+    // The runtime turns signals into its own errors; SDL must not take them.
+    SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
+    // The close button is a key for the program, never a quit.
+    SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_OVERRIDE);
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // Blitting 800x400 needs no GPU, and a GL emulation would take the CPU
+    // the copy loop runs on; SDL_RENDER_DRIVER in the environment still wins.
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+}
+
+int button_bit(std::uint8_t button)
+{
+    switch (button) {
+    case SDL_BUTTON_LEFT: return 1;
+    case SDL_BUTTON_RIGHT: return 2;
+    case SDL_BUTTON_MIDDLE: return 4;
+    default: return 0;
+    }
+}
+
+class SdlWindow final : public Backend {
+public:
+    SdlWindow() = default;
+    SdlWindow(const SdlWindow&) = delete;
+    SdlWindow& operator=(const SdlWindow&) = delete;
+    ~SdlWindow() override { close(); }
+
+    bool open(int width, int height) override;
+    void set_title(const std::string& title) override;
+    void changed() override;
+    void close() override;
+    void beep() override;
+    const char* driver() const override { return driver_.c_str(); }
+    int refresh_rate() const override { return refresh_; }
+    void desktop(int& width, int& height, int& depth, int& rate) const override;
+
+private:
+    enum class Start { pending, ok, failed };
+
+    // On the window thread.
+    void run();
+    bool start();
+    void finish();
+    void pump();
+    void handle(const SDL_Event& e);
+    void key(const SDL_KeyboardEvent& k, bool down);
+    void apply_title();
+    void present();
+
+    void wake();
+
+    std::mutex m_; // start_, title_, title_pending_
+    std::condition_variable cv_;
+    Start start_ = Start::pending;
+    std::string title_;
+    bool title_pending_ = false;
+
+    std::thread thread_;
+    std::atomic<bool> quit_{false};
+    std::atomic<bool> dirty_{false};
+    std::atomic<std::uint32_t> wake_type_{0};
+
+    // Owned by the window thread once it runs.
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> frame_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int buttons_ = 0;
+    bool redraw_ = false;
+    bool upload_all_ = false;
+    Clock::time_point last_present_{};
+
+    // Written by the thread before open() returns, read-only afterwards.
+    mutable std::string driver_;
+    int refresh_ = 60;
+
+    // The tone, on the program thread: 0 not tried yet, 1 ready, -1 none.
+    int audio_ = 0;
+};
+
+bool SdlWindow::open(int width, int height)
+{
+    if (thread_.joinable() || width < 1 || height < 1)
+        return false;
+    width_ = width;
+    height_ = height;
+    frame_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFF000000u);
+    quit_.store(false);
+    start_ = Start::pending;
+    try {
+        thread_ = std::thread(&SdlWindow::run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    std::unique_lock lock(m_);
+    cv_.wait(lock, [this] { return start_ != Start::pending; });
+    if (start_ == Start::ok)
+        return true;
+    lock.unlock();
+    thread_.join();
+    return false;
+}
+
+void SdlWindow::run()
+{
+    bool ok = start();
+    {
+        std::lock_guard lock(m_);
+        start_ = ok ? Start::ok : Start::failed;
+    }
+    cv_.notify_all();
+    if (!ok)
+        return;
+    pump();
+    finish();
+}
+
+bool SdlWindow::start()
+{
+    set_hints();
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        SDL_Quit();
+        return false;
+    }
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width_, height_, 0);
+    if (window_)
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_)
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width_, height_);
+    if (!texture_) {
+        finish();
+        return false;
+    }
+    // Colours carry alpha 0xFF by convention only; the window shows RGB.
+    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    upload_all_ = true;
+
+    if (const char* d = SDL_GetCurrentVideoDriver())
+        driver_ = d;
+    SDL_DisplayMode mode{};
+    int display = SDL_GetWindowDisplayIndex(window_);
+    if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+        refresh_ = mode.refresh_rate;
+    std::uint32_t type = SDL_RegisterEvents(1);
+    wake_type_.store(type == static_cast<std::uint32_t>(-1) ? 0 : type);
+    SDL_StartTextInput();
+
+    std::uint32_t flags = SDL_GetWindowFlags(window_);
+    input_focus((flags & SDL_WINDOW_INPUT_FOCUS) != 0);
+    input_pointer_inside((flags & SDL_WINDOW_MOUSE_FOCUS) != 0);
+    apply_title();
+    return true;
+}
+
+void SdlWindow::finish()
+{
+    wake_type_.store(0);
+    if (texture_)
+        SDL_DestroyTexture(texture_);
+    if (renderer_)
+        SDL_DestroyRenderer(renderer_);
+    if (window_) {
+        SDL_StopTextInput();
+        SDL_DestroyWindow(window_);
+    }
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+    SDL_Quit();
+}
+
+void SdlWindow::pump()
+{
+    while (!quit_.load()) {
+        int timeout = k_pump_ms;
+        if (dirty_.load() || redraw_) {
+            auto left = last_present_ + k_frame - Clock::now();
+            auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+            timeout = static_cast<int>(std::clamp<long long>(ms, 0, k_pump_ms));
+        }
+        SDL_Event e;
+        bool got = timeout > 0 ? SDL_WaitEventTimeout(&e, timeout) != 0 : SDL_PollEvent(&e) != 0;
+        for (int n = 0; got && n < k_events_per_round; ++n) {
+            handle(e);
+            got = SDL_PollEvent(&e) != 0;
+        }
+        if (got)
+            handle(e);
+        apply_title();
+        if ((dirty_.load() || redraw_) && Clock::now() - last_present_ >= k_frame)
+            present();
+    }
+}
+
+void SdlWindow::handle(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_QUIT:
+        input_extended(scan::close_button);
+        break;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            input_extended(scan::close_button);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            input_focus(true);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            input_focus(false); // also lets go of every held key
+            break;
+        case SDL_WINDOWEVENT_ENTER:
+            input_pointer_inside(true);
+            break;
+        case SDL_WINDOWEVENT_LEAVE:
+            input_pointer_inside(false);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
+            redraw_ = true;
+            break;
+        default:
+            break;
+        }
+        break;
+    case SDL_KEYDOWN:
+        key(e.key, true);
+        break;
+    case SDL_KEYUP:
+        key(e.key, false);
+        break;
+    case SDL_TEXTINPUT:
+        for (const char* p = e.text.text; *p && p < e.text.text + sizeof e.text.text; ++p)
+            input_char(static_cast<std::uint8_t>(*p));
+        break;
+    case SDL_MOUSEMOTION:
+        input_mouse_move(e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        int bit = button_bit(e.button.button);
+        if (!bit)
+            break;
+        buttons_ = e.type == SDL_MOUSEBUTTONDOWN ? (buttons_ | bit) : (buttons_ & ~bit);
+        input_mouse_move(e.button.x, e.button.y);
+        input_mouse_buttons(buttons_);
+        break;
+    }
+    case SDL_MOUSEWHEEL: {
+        int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        if (notches != 0)
+            input_mouse_wheel(notches);
+        break;
+    }
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+        upload_all_ = true;
+        redraw_ = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void SdlWindow::key(const SDL_KeyboardEvent& k, bool down)
+{
+    int sc = k.keysym.scancode;
+    if (int set1 = set1_from_sdl(sc))
+        input_key(set1, down);
+    if (!down)
+        return;
+    // Repeats come here too: a held arrow or Backspace repeats as on a PC.
+    if (int ch = char_from_sdl(sc); ch >= 0) {
+        input_char(static_cast<std::uint8_t>(ch));
+        return;
+    }
+    if (int ext = extended_from_sdl(sc, (k.keysym.mod & KMOD_NUM) != 0))
+        input_extended(ext);
+}
+
+void SdlWindow::apply_title()
+{
+    std::string title;
+    {
+        std::lock_guard lock(m_);
+        if (!title_pending_)
+            return;
+        title_pending_ = false;
+        title = title_;
+    }
+    SDL_SetWindowTitle(window_, utf8_from_cp1252(title).c_str());
+}
+
+void SdlWindow::present()
+{
+    // Cleared before taking, so a change made meanwhile brings another round.
+    dirty_.store(false);
+    int first = 0;
+    int last = -1;
+    bool changes = take_changes(frame_.data(), first, last);
+    if (upload_all_) {
+        SDL_UpdateTexture(texture_, nullptr, frame_.data(), width_ * 4);
+        upload_all_ = false;
+    } else if (changes) {
+        SDL_Rect rows{0, first, width_, last - first + 1};
+        SDL_UpdateTexture(texture_, &rows, frame_.data() + static_cast<size_t>(first) * static_cast<size_t>(width_),
+                          width_ * 4);
+    } else if (!redraw_) {
+        return;
+    }
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    redraw_ = false;
+    last_present_ = Clock::now();
+}
+
+void SdlWindow::wake()
+{
+    if (std::uint32_t type = wake_type_.load()) {
+        SDL_Event e{};
+        e.type = type;
+        SDL_PushEvent(&e);
+    }
+}
+
+void SdlWindow::set_title(const std::string& title)
+{
+    {
+        std::lock_guard lock(m_);
+        title_ = title;
+        title_pending_ = true;
+    }
+    wake();
+}
+
+void SdlWindow::changed()
+{
+    // Called after every print: only the first change after a present wakes
+    // the thread; the rest just find the flag set.
+    if (!dirty_.exchange(true))
+        wake();
+}
+
+void SdlWindow::close()
+{
+    if (!thread_.joinable())
+        return;
+    quit_.store(true);
+    wake();
+    thread_.join();
+    audio_ = 0; // SDL_Quit on the thread ended the audio side too
+}
+
+void SdlWindow::beep()
+{
+    using namespace std::chrono_literals;
+    const auto t0 = Clock::now();
+    if (audio_ == 0)
+        audio_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 1 : -1;
+    SDL_AudioDeviceID dev = 0;
+    SDL_AudioSpec have{};
+    if (audio_ > 0) {
+        SDL_AudioSpec want{};
+        want.freq = 48000;
+        want.format = AUDIO_S16SYS;
+        want.channels = 1;
+        want.samples = 512;
+        dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
+    if (dev == 0) {
+        std::this_thread::sleep_until(t0 + 250ms);
+        return;
+    }
+    // 250 ms of a 1000 Hz sine, faded over 2 ms at both ends against clicks.
+    const int count = have.freq / 4;
+    const int fade = have.freq / 500;
+    std::vector<std::int16_t> samples(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        double ramp = std::min({1.0, static_cast<double>(i) / fade, static_cast<double>(count - 1 - i) / fade});
+        double v = std::sin(2.0 * std::numbers::pi * 1000.0 * i / have.freq);
+        samples[static_cast<size_t>(i)] = static_cast<std::int16_t>(std::lround(9000.0 * ramp * v));
+    }
+    SDL_QueueAudio(dev, samples.data(), static_cast<std::uint32_t>(samples.size() * sizeof(std::int16_t)));
+    SDL_PauseAudioDevice(dev, 0);
+    const auto t1 = Clock::now();
+    const auto limit = t1 + 300ms;
+    while (SDL_GetQueuedAudioSize(dev) > 0 && Clock::now() < limit)
+        SDL_Delay(2);
+    // The device's own buffer still plays after the queue has drained.
+    auto tail = std::chrono::milliseconds(1000 * have.samples / std::max(have.freq, 1));
+    std::this_thread::sleep_until(std::min(t1 + 250ms + tail, limit));
+    SDL_CloseAudioDevice(dev);
+}
+
+void SdlWindow::desktop(int& width, int& height, int& depth, int& rate) const
+{
+    width = 1024;
+    height = 768;
+    depth = 32;
+    rate = 60;
+    bool own = SDL_WasInit(SDL_INIT_VIDEO) == 0;
+    if (own) {
+        set_hints();
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+                SDL_Quit();
+            return;
+        }
+    }
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+        width = mode.w;
+        height = mode.h;
+        // A 24-bit X visual is stored in 32-bit pixels, as a Windows desktop reports it.
+        int bytes = SDL_BYTESPERPIXEL(mode.format);
+        depth = bytes >= 4 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+        if (depth <= 0)
+            depth = 32;
+        if (mode.refresh_rate > 0)
+            rate = mode.refresh_rate;
+    }
+    if (const char* d = SDL_GetCurrentVideoDriver())
+        driver_ = d;
+    if (own) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+            SDL_Quit();
+    }
+}
+
+} // namespace
+} // namespace screen::detail
+
+namespace screen {
+
+std::unique_ptr<Backend> make_window_backend()
+{
+    return std::make_unique<detail::SdlWindow>();
+}
+
+} // namespace screen
