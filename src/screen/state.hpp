@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -77,6 +78,9 @@ struct State {
 
     std::map<std::intptr_t, Image> images;
     std::intptr_t next_image = 1;
+
+    // Tests watch what is printed, and where, through this.
+    std::function<void(int row, int column, const std::string& text)> print_hook;
 };
 
 State& state();

@@ -28,6 +28,9 @@ int pending_keys();
 int grid_columns();
 int grid_rows();
 int font_height();
+// Called for every TEXT_PRINT in the window with the cursor it starts at
+// (under the screen lock: the hook must not call the screen layer).
+void on_print(std::function<void(int row, int column, const std::string& text)> hook);
 
 } // namespace screen::testing
 

@@ -228,6 +228,8 @@ void TEXT_PRINT(const std::string& text, bool end_line)
         std::fflush(stdout);
         return;
     }
+    if (s.print_hook)
+        s.print_hook(s.cur_row, s.cur_col, text);
     // The bell sounds outside the lock so the window keeps presenting.
     size_t from = 0;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -9,7 +9,7 @@
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
-#include "velmora/copy_detail.hpp"
+#include "velmora/detail.hpp"
 #include "velmora/velmora.hpp"
 
 namespace velmora {

@@ -12,7 +12,7 @@
 #include "rt/files.hpp"
 #include "rt/number.hpp"
 #include "screen/screen.hpp"
-#include "velmora/copy_detail.hpp"
+#include "velmora/detail.hpp"
 #include "velmora/paths.hpp"
 #include "velmora/velmora.hpp"
 
@@ -49,6 +49,17 @@ std::uint32_t add_kb(std::uint32_t total_kb, std::int64_t size)
 {
     double sum = rt::round_even(static_cast<double>(total_kb) + static_cast<double>(size) / 1024.0);
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sum));
+}
+
+void print_total(std::uint32_t total_kb)
+{
+    double gb = static_cast<double>(total_kb) / 1024.0 / 1024.0;
+    if (gb > 0.00024) {
+        TEXT_PRINT(detail::first_chars(rt::number_text(gb), 5) + "GB", false);
+    } else {
+        screen::TEXT_PRINT_REAL(std::floor(static_cast<double>(total_kb) / 1024.0), false);
+        TEXT_PRINT("MB", false);
+    }
 }
 
 } // namespace detail
@@ -127,16 +138,6 @@ void counting_pass(Run& run)
     TEXT_PRINT("M3U geladen", true);
 }
 
-void print_total(std::uint32_t total_kb)
-{
-    double gb = static_cast<double>(total_kb) / 1024.0 / 1024.0;
-    if (gb > 0.00024) {
-        TEXT_PRINT(detail::first_chars(rt::number_text(gb), 5) + "GB", false);
-    } else {
-        screen::TEXT_PRINT_REAL(std::floor(static_cast<double>(total_kb) / 1024.0), false);
-        TEXT_PRINT("MB", false);
-    }
-}
 
 void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
 {
@@ -149,7 +150,7 @@ void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
                    detail::first_chars(rt::number_text(static_cast<double>(size) / 1024.0 / 1024.0), 5) +
                    " MB ) von " + std::to_string(run.entry_count) + " (",
                false);
-    print_total(run.total_kb);
+    detail::print_total(run.total_kb);
     TEXT_PRINT(" ) wir Kopiert", true);
     screen::TEXT_LOCATE(10, 0);
     TEXT_PRINT("Aktuelle Vorgaenge:", true);

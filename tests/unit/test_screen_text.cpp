@@ -157,18 +157,6 @@ TEST_F(Grid, ClearAfterABackgroundChangeFillsTheWholeWindow)
     EXPECT_EQ(st::pixel(0, 0), 0xFF112233u);
 }
 
-TEST_F(Grid, ReprintingTheSameTextSkipsUnchangedCells)
-{
-    TEXT_PRINT("same", false);
-    // Paint over a cell behind the grid's back, then print the same text:
-    // the cell cache would skip it, so only text on invalidated cells redraws.
-    TEXT_LOCATE(1, 1);
-    int before = headless::presents();
-    TEXT_PRINT("same", false);
-    EXPECT_EQ(st::row_text(1).substr(0, 4), "same");
-    EXPECT_GE(headless::presents(), before);
-}
-
 TEST_F(Grid, ColoursReturnThePreviousForeground)
 {
     Color first = TEXT_COLOR(0xFF123456, 0, k_set_fg);

@@ -199,6 +199,7 @@ void reset()
         s.active = s.inside = false;
         s.images.clear();
         s.next_image = 1;
+        s.print_hook = nullptr;
     }
     std::lock_guard lock(data().m);
     data().queue.clear();
@@ -348,6 +349,13 @@ int font_height()
     detail::State& s = detail::state();
     std::lock_guard lock(s.m);
     return s.font_height;
+}
+
+void on_print(std::function<void(int, int, const std::string&)> hook)
+{
+    detail::State& s = detail::state();
+    std::lock_guard lock(s.m);
+    s.print_hook = std::move(hook);
 }
 
 } // namespace testing

@@ -1,0 +1,161 @@
+// COPY: progress figures in place, the outcome texts, Space abort, and the
+// rule that a file under the target's name is always complete.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "inc/fonts.hpp"
+#include "rt/files.hpp"
+#include "screen/screen.hpp"
+#include "screen/testing.hpp"
+#include "support/support.hpp"
+#include "velmora/detail.hpp"
+#include "velmora/velmora.hpp"
+
+using namespace screen;
+namespace st = screen::testing;
+using testsupport::read_file;
+using testsupport::write_file;
+
+namespace {
+
+class Copy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        st::reset();
+        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
+        fonts::SET_VXFONT(16);
+        TEXT_LOCATE(12, 1);
+        TEXT_PRINT("Kopy: song.mp3 - ", false);
+        st::on_print([this](int row, int column, const std::string& text) {
+            if (row == 12 && column == 18)
+                at_spot.push_back(text);
+            else if (row == 12)
+                after_figure.push_back(text);
+        });
+    }
+    void TearDown() override { st::reset(); }
+
+    std::string source(size_t size, const std::string& name = "src.bin")
+    {
+        std::string bytes;
+        for (size_t i = 0; i < size; ++i)
+            bytes.push_back(static_cast<char>((i * 7 + i / 251) & 0xFF));
+        write_file(dir.file(name), bytes);
+        return dir.file(name);
+    }
+
+    testsupport::TempDir dir;
+    std::vector<std::string> at_spot;      // texts printed at the progress spot
+    std::vector<std::string> after_figure; // the rest of each progress text
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(Copy, FiguresAfterEvery1001BytesThenReady)
+{
+    std::string src = source(2500);
+    velmora::COPY(src, dir.file("out.bin"));
+    EXPECT_EQ(at_spot, (Texts{"Kill", " 0", " 40", " 80", "Ready"}));
+    EXPECT_EQ(after_figure, (Texts{" %    ", " %         ", " %         "}));
+    EXPECT_EQ(read_file(dir.file("out.bin")), read_file(src));
+    // "Ready" overwrites the first five characters of the last figure.
+    EXPECT_EQ(st::row_text(12).substr(0, 40), "Kopy: song.mp3 - Ready" + std::string(18, ' '));
+}
+
+TEST_F(Copy, SmallFilesShowOnlyTheStartingFigure)
+{
+    velmora::COPY(source(1000), dir.file("a"));
+    EXPECT_EQ(at_spot, (Texts{"Kill", " 0", "Ready"}));
+    at_spot.clear();
+    TEXT_LOCATE(12, 18);
+    velmora::COPY(source(1001), dir.file("b"));
+    EXPECT_EQ(at_spot, (Texts{"Kill", " 0", " 100", "Ready"}));
+    EXPECT_EQ(read_file(dir.file("b")).size(), 1001u);
+}
+
+TEST_F(Copy, AnEmptySourceGivesAnEmptyTargetAndZero)
+{
+    velmora::COPY(source(0), dir.file("empty"));
+    EXPECT_EQ(at_spot, (Texts{"Kill", " 0", "Ready"}));
+    ASSERT_TRUE(testsupport::exists(dir.file("empty")));
+    EXPECT_EQ(read_file(dir.file("empty")), "");
+}
+
+TEST_F(Copy, UnchangedFiguresAreNotReprinted)
+{
+    // 1 MiB: the figure changes about 100 times, though 1047 refreshes fall due.
+    std::string src = source(1 << 20);
+    velmora::COPY(src, dir.file("big"));
+    EXPECT_LE(at_spot.size(), 103u);
+    EXPECT_EQ(at_spot[at_spot.size() - 2], " 99");
+    EXPECT_EQ(read_file(dir.file("big")), read_file(src));
+}
+
+TEST_F(Copy, SpaceHeldAbortsAfterTheFirstByteAndLeavesNothing)
+{
+    headless::hold(scan::space, true);
+    velmora::COPY(source(5000), dir.file("t"));
+    EXPECT_EQ(at_spot, (Texts{"Kill", " 0", "User abort"}));
+    EXPECT_FALSE(testsupport::exists(dir.file("t")));
+    EXPECT_FALSE(testsupport::exists(velmora::detail::temporary_of(dir.file("t"))));
+}
+
+TEST_F(Copy, SpaceHeldOnAnEmptySourceStillGivesItsTarget)
+{
+    headless::hold(scan::space, true);
+    velmora::COPY(source(0), dir.file("t"));
+    EXPECT_EQ(at_spot.back(), "Ready");
+    EXPECT_TRUE(testsupport::exists(dir.file("t")));
+}
+
+TEST_F(Copy, AMissingSourceIsReportedAndNothingIsCreated)
+{
+    velmora::COPY(dir.file("gone.mp3"), dir.file("t"));
+    EXPECT_EQ(at_spot, (Texts{"File - " + dir.file("gone.mp3") + " - not exists"}));
+    EXPECT_FALSE(testsupport::exists(dir.file("gone.mp3")));
+    EXPECT_FALSE(testsupport::exists(dir.file("t")));
+    // A folder is no source either.
+    velmora::COPY(dir.path(), dir.file("t"));
+    EXPECT_FALSE(testsupport::exists(dir.file("t")));
+}
+
+TEST_F(Copy, ALeftoverTemporaryIsReplaced)
+{
+    write_file(velmora::detail::temporary_of(dir.file("t")), std::string(9000, 'z'));
+    std::string src = source(1234);
+    velmora::COPY(src, dir.file("t"));
+    EXPECT_EQ(read_file(dir.file("t")), read_file(src));
+    EXPECT_FALSE(testsupport::exists(velmora::detail::temporary_of(dir.file("t"))));
+}
+
+TEST_F(Copy, AnUnwritableTargetIsARuntimeError)
+{
+    std::string src = source(10);
+    auto r = testsupport::run_child([&] { velmora::COPY(src, dir.file("no/such/folder/t")); });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("(file not found) at line"), std::string::npos);
+    EXPECT_NE(r.err.find(" of velmora::COPY()\r\n\r\n"), std::string::npos);
+}
+
+TEST_F(Copy, AFailedWriteLeavesNoTargetUnderItsName)
+{
+    std::string src = source(4000);
+    auto r = testsupport::run_child([&] {
+        rt::testing::inject(rt::testing::Fault::write);
+        velmora::COPY(src, dir.file("t"));
+    });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_FALSE(testsupport::exists(dir.file("t")));
+}
+
+TEST(Progress, FloorOfTheShareAndZeroForEmpty)
+{
+    EXPECT_EQ(velmora::detail::progress(1001, 2500), 40);
+    EXPECT_EQ(velmora::detail::progress(2499, 2500), 99);
+    EXPECT_EQ(velmora::detail::progress(0, 0), 0);
+    EXPECT_EQ(velmora::detail::progress(5'000'000'000LL, 10'000'000'000LL), 50);
+}
+
+} // namespace
