@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The Windows build: cross-compiles velmora.exe and the unit tests with
+# MinGW-w64, and runs the tests under Wine in a private prefix and display.
+#   tools/windows.sh build   configure and build only
+#   tools/windows.sh test    build, then run every unit test .exe under Wine
+# BUILD_WIN names the build folder (default: build-win in the repository).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_WIN:-$root/build-win}
+jobs=${JOBS:-2}
+cmd=${1:-}
+
+usage() { echo "usage: $0 build|test" >&2; exit 2; }
+[ "$cmd" = build ] || [ "$cmd" = test ] || usage
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+install_deps() {
+    local packages=(cmake make g++-mingw-w64-x86-64 libgtest-dev)
+    [ "$cmd" = test ] && packages+=(wine wine64 xvfb)
+    local missing=()
+    for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build_all() {
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+          -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_E2E=OFF >/dev/null
+    cmake --build "$build" -j"$jobs"
+}
+
+xvfb_pid=
+cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+}
+
+# A display of our own: Wine's windows (and the window backend's tests) need one.
+start_xvfb() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local n
+    read -r -t 20 n <"$fifo" || { rm -f "$fifo"; echo "Xvfb did not start" >&2; exit 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$n"
+}
+
+# One prefix per build folder, set up once per run; no Mono or Gecko prompts.
+start_wine() {
+    export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+    mkdir -p "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wineserver -w
+    # One server for the whole run instead of one start per test.
+    wineserver -p >/dev/null 2>&1 || true
+}
+
+run_tests() {
+    local logs="$build/test-logs"
+    mkdir -p "$logs"
+    local passed=0 failed=0 names=()
+    shopt -s nullglob
+    local exes=("$build"/tests/test_*.exe)
+    [ ${#exes[@]} -gt 0 ] || { echo "no unit test programs in $build/tests" >&2; exit 1; }
+    for exe in "${exes[@]}"; do
+        local name
+        name=$(basename "$exe" .exe)
+        local rc=0
+        # Wine's own complaints go to .err, apart from the test's output.
+        (cd "$build/tests" && timeout 900 wine "$exe" >"$logs/$name.out" 2>"$logs/$name.err" </dev/null) || rc=$?
+        local summary
+        summary=$(grep -aE '^\[  PASSED  \]|^\[  FAILED  \] [0-9]+ test|^\[  SKIPPED \] [0-9]+ test' "$logs/$name.out" | tr -d '\r' | paste -sd' ' -)
+        if [ "$rc" -eq 0 ] && grep -aq '^\[  PASSED  \]' "$logs/$name.out"; then
+            passed=$((passed + 1))
+            echo "PASS $name  $summary"
+        else
+            failed=$((failed + 1))
+            names+=("$name")
+            echo "FAIL $name (exit $rc)  $summary"
+            grep -aE '^\[  FAILED  \]|Failure|error:' "$logs/$name.out" | tr -d '\r' | head -20 | sed 's/^/    /'
+        fi
+        grep -ah '^\[  SKIPPED \] [A-Za-z]' "$logs/$name.out" | tr -d '\r' | sed 's/^/    /' || true
+    done
+    echo "windows: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ] || { echo "failed: ${names[*]} (logs in $logs)"; return 1; }
+}
+
+install_deps
+build_all
+if [ "$cmd" = test ]; then
+    trap cleanup EXIT
+    start_xvfb
+    start_wine
+    run_tests
+fi
