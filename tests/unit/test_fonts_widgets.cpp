@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "screen/glyphs.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
+#include "support/golden.hpp"
 #include "support/support.hpp"
 
 using namespace screen;
@@ -22,33 +22,13 @@ namespace {
 
 constexpr Color k_black = 0xFF000000;
 
-// A rectangle of the window, as it is or as it should be.
-struct Picture {
-    int x0, y0, w, h;
-    std::vector<std::uint32_t> px;
+// A region of the window at (x0, y0) as it should look, in window coordinates.
+struct Expected {
+    int x0, y0;
+    testsupport::Picture p;
 
-    Picture(int x, int y, int width, int height, Color fill)
-        : x0(x), y0(y), w(width), h(height), px(static_cast<size_t>(width * height), fill) {}
-
-    static Picture grab(int x, int y, int width, int height)
-    {
-        Picture p(x, y, width, height, 0);
-        for (int j = 0; j < height; ++j)
-            for (int i = 0; i < width; ++i)
-                p.px[static_cast<size_t>(j * width + i)] = st::pixel(x + i, y + j);
-        return p;
-    }
-    void set(int x, int y, Color c)
-    {
-        if (x >= x0 && y >= y0 && x < x0 + w && y < y0 + h)
-            px[static_cast<size_t>((y - y0) * w + (x - x0))] = c;
-    }
-    void box(int x1, int y1, int x2, int y2, Color c)
-    {
-        for (int y = y1; y <= y2; ++y)
-            for (int x = x1; x <= x2; ++x)
-                set(x, y, c);
-    }
+    Expected(int x, int y, int width, int height, Color fill) : x0(x), y0(y), p(testsupport::picture(width, height, fill)) {}
+    void box(int x1, int y1, int x2, int y2, Color c) { p.box(x1 - x0, y1 - y0, x2 - x0, y2 - y0, c); }
     void outline(int x1, int y1, int x2, int y2, Color c)
     {
         box(x1, y1, x2, y1, c);
@@ -56,35 +36,17 @@ struct Picture {
         box(x1, y1, x1, y2, c);
         box(x2, y1, x2, y2, c);
     }
-    // The 8x16 grid font, bit 7 leftmost, set pixels only.
     void text(int x, int y, const std::string& s, Color c)
     {
-        for (size_t k = 0; k < s.size(); ++k) {
-            const std::uint8_t* g = glyphs::glyph(16, static_cast<std::uint8_t>(s[k]));
-            for (int r = 0; r < 16; ++r)
-                for (int b = 0; b < 8; ++b)
-                    if (g[r] & (0x80u >> b))
-                        set(x + static_cast<int>(8 * k) + b, y + r, c);
-        }
+        for (size_t k = 0; k < s.size(); ++k)
+            p.glyph(x - x0 + static_cast<int>(8 * k), y - y0, 16, static_cast<std::uint8_t>(s[k]), c);
+    }
+    // Tolerance 0 against the window.
+    ::testing::AssertionResult matches(const std::string& name) const
+    {
+        return testsupport::same_picture(testsupport::window_picture(x0, y0, p.width, p.height), p, name);
     }
 };
-
-// Tolerance 0: names the first differing pixel.
-::testing::AssertionResult same(const Picture& actual, const Picture& expected)
-{
-    for (int j = 0; j < expected.h; ++j)
-        for (int i = 0; i < expected.w; ++i) {
-            auto a = actual.px[static_cast<size_t>(j * expected.w + i)];
-            auto e = expected.px[static_cast<size_t>(j * expected.w + i)];
-            if (a != e) {
-                std::ostringstream os;
-                os << std::hex << "first difference at (" << std::dec << expected.x0 + i << ", "
-                   << expected.y0 + j << "): 0x" << std::hex << a << ", expected 0x" << e;
-                return ::testing::AssertionFailure() << os.str();
-            }
-        }
-    return ::testing::AssertionSuccess();
-}
 
 class Widgets : public ::testing::Test {
 protected:
@@ -110,9 +72,8 @@ using Button = Widgets;
 TEST_F(Button, EmptyCaptionReturnsMinusOneAndDrawsNothing)
 {
     hl::set_mouse(101, 51, 1); // press over where it would be
-    Picture before = Picture::grab(90, 40, 60, 50);
     EXPECT_EQ(fonts::BUTTON(100, 50, "", k_box, k_caption, k_hot_box, k_hot_caption), -1);
-    EXPECT_TRUE(same(Picture::grab(90, 40, 60, 50), before));
+    EXPECT_TRUE(Expected(90, 40, 60, 50, k_black).matches("button_empty"));
 }
 
 TEST_F(Button, PointerCountsOnlyStrictlyInside)
@@ -152,10 +113,10 @@ TEST_F(Button, DrawsTheBoxAndCaptionExactly)
     for (bool hover : {false, true}) {
         hl::set_mouse(hover ? 120 : 300, 60);
         ok_button();
-        Picture want(95, 45, 50, 35, k_black);
+        Expected want(95, 45, 50, 35, k_black);
         want.box(100, 50, 136, 74, hover ? k_hot_box : k_box);
         want.text(110, 54, "OK", hover ? k_hot_caption : k_caption);
-        EXPECT_TRUE(same(Picture::grab(95, 45, 50, 35), want)) << (hover ? "hover" : "normal");
+        EXPECT_TRUE(want.matches(hover ? "button_hover" : "button_normal"));
     }
 }
 
@@ -202,9 +163,9 @@ TEST_F(HoverText, UnreadableMouseGivesZeroAndThePlainColour)
 {
     hl::set_mouse(205, 108, 1, 0, true, false);
     EXPECT_EQ(hover_text(), 0);
-    Picture want(196, 96, 24, 24, k_black);
+    Expected want(196, 96, 24, 24, k_black);
     want.text(200, 100, "Hi", k_plain);
-    EXPECT_TRUE(same(Picture::grab(196, 96, 24, 24), want));
+    EXPECT_TRUE(want.matches("hover_text_unreadable"));
 }
 
 TEST_F(HoverText, MarginZeroCountsRowsOneToFifteen)
@@ -237,10 +198,10 @@ TEST_F(HoverText, DrawsInTheHoverColourOverOnlyTheGlyphPixels)
     DRAW_LINE(0, 190, 90, 230, 130, 0xFF102030, 2); // a backdrop
     hl::set_mouse(205, 108);
     hover_text();
-    Picture want(186, 86, 48, 48, k_black);
+    Expected want(186, 86, 48, 48, k_black);
     want.box(190, 90, 230, 130, 0xFF102030);
     want.text(200, 100, "Hi", k_lit);
-    EXPECT_TRUE(same(Picture::grab(186, 86, 48, 48), want));
+    EXPECT_TRUE(want.matches("hover_text_lit"));
 }
 
 // -------------------------------------------------------------- TEXTFELD
@@ -287,14 +248,14 @@ TEST_F(Textfeld, DrawsFrameTrackAndSixRowsExactly)
     const std::string text = bytes(350);
     line = 2;
     field(text);
-    Picture want(FX - 4, FY - 4, FW + 9, 110, k_black);
+    Expected want(FX - 4, FY - 4, FW + 9, 110, k_black);
     want.box(FX, FY, FX + FW, FY + FH + 5, k_back);
     want.outline(FX, FY, FX + FW, FY + FH + 5, k_border);
     want.box(FX + FW - 16, FY + 4, FX + FW - 3, FY + FH - 4, k_border);
     want.box(FX + FW - 16, FY + 24 + 4, FX + FW - 3, FY + 24 + 24 + 6, k_thumb); // offset (2-1)*24
     for (int r = 0; r <= 5; ++r) // the sixth row reaches below the box
         want.text(FX + 5, FY + 16 * r, text.substr(static_cast<size_t>((2 + r - 1) * 50), 50), k_ink);
-    EXPECT_TRUE(same(Picture::grab(FX - 4, FY - 4, FW + 9, 110), want));
+    EXPECT_TRUE(want.matches("textfeld_frame"));
 }
 
 TEST_F(Textfeld, ShortTextHasNoThumbAndIgnoresTheMouse)
@@ -466,9 +427,9 @@ TEST_F(Textfeld, LineBreakBytesAreGlyphsNotBreaks)
 {
     const std::string text = "AB\r\nCD";
     field(text);
-    Picture want(FX + 5, FY + 1, 48, 31, k_back); // below the top border
+    Expected want(FX + 5, FY + 1, 48, 31, k_back); // below the top border
     want.text(FX + 5, FY, text, k_ink);
-    EXPECT_TRUE(same(Picture::grab(FX + 5, FY + 1, 48, 31), want));
+    EXPECT_TRUE(want.matches("textfeld_line_breaks"));
 }
 
 TEST_F(Textfeld, ZeroColoursLeaveFrameAndBackgroundAlone)
