@@ -8,15 +8,20 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#include <unistd.h>
 
 #include "screen/backend.hpp"
 #include "screen/backends/sdl_keys.hpp"
 #include "screen/screen.hpp"
 #include "screen/state.hpp"
 #include "screen/testing.hpp"
+#include "support/support.hpp"
 
 namespace screen {
 std::unique_ptr<Backend> make_window_backend();
@@ -388,6 +393,54 @@ TEST_F(SdlWindow, AnUnknownVideoDriverFailsTheOpenCleanly)
     open();
     push_key(SDL_SCANCODE_F1, true);
     EXPECT_EQ(next_key(), extended(59));
+}
+
+// The environment of a program started where no display can be reached.
+class NoDisplay {
+public:
+    explicit NoDisplay(const char* runtime_dir)
+    {
+        for (const char* name : k_names) {
+            const char* v = std::getenv(name);
+            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+            unsetenv(name);
+        }
+        if (runtime_dir)
+            setenv("XDG_RUNTIME_DIR", runtime_dir, 1);
+    }
+    ~NoDisplay()
+    {
+        for (auto& [name, v] : saved_) {
+            if (v)
+                setenv(name, v->c_str(), 1);
+            else
+                unsetenv(name);
+        }
+    }
+
+private:
+    static constexpr const char* k_names[] = {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"};
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST_F(SdlWindow, WithoutADisplayTheOpenFailsInsteadOfShowingNothing)
+{
+    {
+        NoDisplay none(nullptr);
+        EXPECT_NE(SCREEN_OPEN(800, 400, 32), 0);
+        EXPECT_FALSE(st::window_open());
+        Info info = SCREEN_INFO();
+        EXPECT_EQ(info.width, 1024);
+        EXPECT_EQ(info.driver, "");
+    }
+    if (access("/dev/dri", F_OK) == 0)
+        GTEST_SKIP() << "a DRM device could give a real screen here";
+    // SDL would settle on its invisible driver; only a driver named outright may be one.
+    testsupport::TempDir runtime;
+    NoDisplay none(runtime.path().c_str());
+    EXPECT_NE(SCREEN_OPEN(800, 400, 32), 0);
+    EXPECT_FALSE(st::window_open());
+    EXPECT_EQ(SCREEN_INFO().driver, "");
 }
 
 TEST_F(SdlWindow, OpensAgainAfterClosing)

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <numbers>
 #include <string>
@@ -175,6 +176,8 @@ void set_hints()
     // Blitting 800x400 needs no GPU, and a GL emulation would take the CPU
     // the copy loop runs on; SDL_RENDER_DRIVER in the environment still wins.
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    // Nor should the window surface probe for GL, which leaves GL threads behind.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
 }
 
 int button_bit(std::uint8_t button)
@@ -286,10 +289,28 @@ void SdlWindow::run()
     finish();
 }
 
+// Without a display SDL would fall back to a driver that shows nothing, and
+// the program would wait for keys nobody can give; such drivers only count
+// when asked for by name.
+bool display_possible()
+{
+    if (SDL_GetHint(SDL_HINT_VIDEODRIVER))
+        return true;
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("XDG_RUNTIME_DIR");
+}
+
+bool shows_nothing(const char* driver)
+{
+    return !SDL_GetHint(SDL_HINT_VIDEODRIVER) && driver &&
+           (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
 bool SdlWindow::start()
 {
     set_hints();
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (!display_possible())
+        return false;
+    if (SDL_Init(SDL_INIT_VIDEO) != 0 || shows_nothing(SDL_GetCurrentVideoDriver())) {
         SDL_Quit();
         return false;
     }
@@ -573,6 +594,8 @@ void SdlWindow::desktop(int& width, int& height, int& depth, int& rate) const
     bool own = SDL_WasInit(SDL_INIT_VIDEO) == 0;
     if (own) {
         set_hints();
+        if (!display_possible())
+            return;
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
                 SDL_Quit();
@@ -580,7 +603,8 @@ void SdlWindow::desktop(int& width, int& height, int& depth, int& rate) const
         }
     }
     SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+    if (!shows_nothing(SDL_GetCurrentVideoDriver()) && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 &&
+        mode.h > 0) {
         width = mode.w;
         height = mode.h;
         // A 24-bit X visual is stored in 32-bit pixels, as a Windows desktop reports it.
@@ -591,7 +615,7 @@ void SdlWindow::desktop(int& width, int& height, int& depth, int& rate) const
         if (mode.refresh_rate > 0)
             rate = mode.refresh_rate;
     }
-    if (const char* d = SDL_GetCurrentVideoDriver())
+    if (const char* d = SDL_GetCurrentVideoDriver(); d && !shows_nothing(d))
         driver_ = d;
     if (own) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
