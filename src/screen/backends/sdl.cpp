@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <numbers>
@@ -178,6 +179,17 @@ void set_hints()
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
     // Nor should the window surface probe for GL, which leaves GL threads behind.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+}
+
+bool sound_card_present()
+{
+    std::FILE* f = std::fopen("/proc/asound/cards", "r");
+    if (!f)
+        return false;
+    char line[64] = {};
+    bool any = std::fgets(line, sizeof line, f) && SDL_strncmp(line, "--- no soundcards ---", 21) != 0;
+    std::fclose(f);
+    return any;
 }
 
 int button_bit(std::uint8_t button)
@@ -548,8 +560,13 @@ void SdlWindow::beep()
 {
     using namespace std::chrono_literals;
     const auto t0 = Clock::now();
-    if (audio_ == 0)
+    if (audio_ == 0) {
+        // With no sound card the ALSA and PipeWire clients fill standard
+        // error with complaints; a sound server is the one hope left then.
+        if (!SDL_GetHint(SDL_HINT_AUDIODRIVER) && !sound_card_present())
+            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "pulseaudio", SDL_HINT_DEFAULT);
         audio_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 1 : -1;
+    }
     SDL_AudioDeviceID dev = 0;
     SDL_AudioSpec have{};
     if (audio_ > 0) {
