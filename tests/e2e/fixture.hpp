@@ -1,0 +1,66 @@
+// The base of every program test: a fresh folder with a working folder in
+// it, the program started there, and its screen and logs kept on failure.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "harness.hpp"
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+inline constexpr const char* k_prompt = "Wohin sollen die Dateien hinkopiert werden (Pfad): ";
+inline constexpr const char* k_header = "#EXTM3U";
+
+struct Entry {
+    std::string info;
+    fs::path media;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the program in work() with these arguments and waits for its window.
+    App& start(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env = {});
+    // Starts it with a playlist and waits for the destination prompt.
+    App& start_at_prompt(const fs::path& playlist);
+    // Types a line and Enter.
+    void answer(const std::string& line);
+    // Waits for the text; a timeout fails the test, showing the screen.
+    void expect_screen(const std::string& needle, Millis timeout = 10s);
+    // Presses a key and expects the program to end with this status.
+    void expect_exit_after_key(int status);
+    void expect_exit(int status, Millis timeout = 20s);
+
+    // A file of `size` bytes of every value, CR, LF and NUL included.
+    fs::path make_media(const std::string& name, size_t size, unsigned seed = 1);
+    // Header, then per entry its info line and the media path, CR LF each.
+    fs::path make_playlist(const std::string& name, const std::vector<Entry>& entries, const std::string& tail = "");
+    // A folder for PATH in which no file chooser can be found.
+    fs::path no_tools_path();
+    // The host path as the program spells it.
+    std::string p(const fs::path& host) const { return target_.path(host); }
+    std::vector<std::string> lines_crlf(const fs::path& file) const;
+
+    const fs::path& root() const { return root_; }
+    const fs::path& work() const { return work_; }
+    App& app() { return *app_; }
+
+    Target target_ = Target::from_environment();
+
+private:
+    fs::path root_;
+    fs::path work_;
+    std::unique_ptr<App> app_;
+};
+
+} // namespace e2e
