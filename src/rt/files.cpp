@@ -2,6 +2,9 @@
 #include "rt/files.hpp"
 
 #include <sys/stat.h>
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 #include <array>
 #include <cerrno>
@@ -20,6 +23,7 @@ struct Slot {
     Kind kind = Kind::closed;
     std::int64_t length = 0;
     std::int64_t pos = 0;
+    bool kernel = false; // moved by copy_file_range, not through the stream
 };
 
 std::array<Slot, k_max_file + 1> g_files;
@@ -291,6 +295,45 @@ void write_bytes(int n, const void* buf, std::size_t len, Loc loc)
     if (faulted(testing::Fault::write) || std::fwrite(buf, 1, len, s.fp) != len)
         fail(3, loc);
     s.pos += static_cast<std::int64_t>(len);
+}
+
+std::size_t copy_bytes(int from, int to, std::size_t max, void* buf, std::size_t buf_size, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& in = open_slot(from, loc);
+    Slot& out = open_slot(to, loc);
+    if (out.kind != Kind::binary || (in.kind != Kind::binary && in.kind != Kind::text_in))
+        fail(1, loc);
+    if (faulted(testing::Fault::read))
+        fail(3, loc);
+    if (faulted(testing::Fault::write))
+        fail(3, loc);
+    std::size_t got = 0;
+#ifdef __linux__
+    // Only when neither stream holds buffered data of its own.
+    if (in.pos == 0 || in.kernel) {
+        if (std::fflush(out.fp) != 0)
+            fail(3, loc);
+        ssize_t n = ::copy_file_range(fileno(in.fp), nullptr, fileno(out.fp), nullptr, max, 0);
+        if (n >= 0 && (n > 0 || in.kernel || in.length == 0)) {
+            in.kernel = out.kernel = true;
+            got = static_cast<std::size_t>(n);
+            in.pos += n;
+            out.pos += n;
+            return got;
+        }
+        if (in.kernel)
+            fail(3, loc); // the kernel path failed half-way: no silent fallback
+    }
+#endif
+    got = std::fread(buf, 1, std::min(max, buf_size), in.fp);
+    if (got == 0 && std::ferror(in.fp))
+        fail(3, loc);
+    if (got > 0 && std::fwrite(buf, 1, got, out.fp) != got)
+        fail(3, loc);
+    in.pos += static_cast<std::int64_t>(got);
+    out.pos += static_cast<std::int64_t>(got);
+    return got;
 }
 
 std::int64_t length(int n, Loc loc)

@@ -41,6 +41,9 @@ void write_text(int n, const std::string& text, Loc loc = Loc::current());
 // Binary access; read returns the count read (0 at the end).
 std::size_t read_bytes(int n, void* buf, std::size_t len, Loc loc = Loc::current());
 void write_bytes(int n, const void* buf, std::size_t len, Loc loc = Loc::current());
+// Moves up to `max` bytes from binary file `from` to binary file `to` at
+// their current positions, in the kernel where it can; 0 at the end.
+std::size_t copy_bytes(int from, int to, std::size_t max, void* buf, std::size_t buf_size, Loc loc = Loc::current());
 std::int64_t length(int n, Loc loc = Loc::current());   // size measured at the open
 std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written so far
 

@@ -33,11 +33,18 @@ double progress(std::int64_t position, std::int64_t length)
 namespace {
 
 constexpr std::int64_t k_refresh = 1001; // the figure is rewritten after every 1001 bytes
-constexpr std::size_t k_chunk = 1001 * 1024;
+// A step grows while it is quick and shrinks when it is slow, so a fast disk
+// is not held up by the figure and a slow stick still shows it moving and
+// answers Space within a fraction of a second.
+constexpr std::size_t k_min_step = 1001 * 256;
+constexpr std::size_t k_max_step = 1001 * 65536;
+constexpr double k_quick = 0.02;
+constexpr double k_slow = 0.1;
+constexpr std::size_t k_buffer = 1001 * 1024; // the stream path's buffer
 
 std::vector<unsigned char>& buffer()
 {
-    static std::vector<unsigned char> buf(k_chunk);
+    static std::vector<unsigned char> buf(k_buffer);
     return buf;
 }
 
@@ -73,11 +80,17 @@ void COPY(const std::string& source, const std::string& target)
 
     auto& buf = buffer();
     std::int64_t done = 0;
+    std::size_t step = k_min_step;
     for (;;) {
-        std::size_t got = rt::read_bytes(src, buf.data(), buf.size());
+        double t0 = screen::CLOCK_SECONDS();
+        std::size_t got = rt::copy_bytes(src, dst, step, buf.data(), buf.size());
         if (got == 0)
             break;
-        rt::write_bytes(dst, buf.data(), got);
+        double took = screen::CLOCK_SECONDS() - t0;
+        if (took < k_quick && step < k_max_step)
+            step *= 2;
+        else if (took > k_slow && step > k_min_step)
+            step /= 2;
         // Replay, for the bytes of this chunk, what a byte-wise loop shows:
         // Space is tested after the first byte and at every refresh point,
         // and the figure is rewritten after every 1001 bytes.
