@@ -10,6 +10,7 @@
 #include "rt/files.hpp"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define RT_WRITE _write
 #else
@@ -70,6 +71,10 @@ int format_report(char* out, size_t size, int number, const char* module, const 
 
 void write_all(const char* s, int n)
 {
+#ifdef _WIN32
+    // A text-mode stream would turn the report's CR LF into CR CR LF.
+    _setmode(2, _O_BINARY);
+#endif
     while (n > 0) {
         auto w = RT_WRITE(2, s, static_cast<unsigned>(n));
         if (w <= 0)

@@ -85,8 +85,10 @@ TEST_F(Files, BinaryOpenKeepsAnExistingFileAndCreatesAMissingOne)
 
 TEST_F(Files, BinaryOpenFallsBackToReadOnlyWithoutEmptyingTheFile)
 {
+#ifndef _WIN32
     if (::geteuid() == 0)
         GTEST_SKIP() << "root can write read-only files";
+#endif
     write_file(dir.file("ro"), "keep");
     ::chmod(dir.file("ro").c_str(), 0444);
     rt::open_binary(1, dir.file("ro"));
@@ -157,7 +159,11 @@ TEST_F(Files, TryOpensFailQuietly)
 
 TEST_F(Files, PipesReadACommandsOutput)
 {
+#ifdef _WIN32
+    rt::open_pipe(1, "echo a& echo b"); // cmd.exe ends both lines with CR LF
+#else
     rt::open_pipe(1, "printf 'a\\r\\nb\\n'");
+#endif
     EXPECT_EQ(rt::read_line(1), "a");
     EXPECT_EQ(rt::read_line(1), "b");
     EXPECT_TRUE(rt::eof(1));

@@ -12,7 +12,18 @@ struct ChildResult {
 };
 
 // Runs fn in a child process (which exits 0 when fn returns).
+// On POSIX the child is a fork. Windows has none: the test program starts
+// itself again with a filter for the running test and runs that test up
+// to this call, where the child runs fn. Earlier calls of the same test
+// give the child the results the parent saw, and the test's TempDirs get
+// the parent's folders, so the same test source works on both.
 ChildResult run_child(const std::function<void()>& fn);
+
+#ifdef _WIN32
+constexpr char k_sep = '\\';
+#else
+constexpr char k_sep = '/';
+#endif
 
 // A fresh folder that is removed with everything in it at the end of scope.
 class TempDir {
@@ -22,7 +33,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return path_ + k_sep + name; }
 
 private:
     std::string path_;

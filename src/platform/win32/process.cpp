@@ -1,0 +1,101 @@
+// Win32 bodies of the program runner: CreateProcessA with a pipe, no
+// command interpreter; arguments are quoted by the C runtime's rules.
+#include "platform/process.hpp"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace detail {
+
+// One argument as the C runtime's command-line parser reads it back:
+// quotes around it when needed, backslashes doubled only before a quote.
+std::string quote_argument(const std::string& arg)
+{
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
+        return arg;
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(2 * backslashes, '\\');
+    out.push_back('"');
+    return out;
+}
+
+std::string command_line(const std::vector<std::string>& argv)
+{
+    std::string line;
+    for (const auto& a : argv)
+        line += (line.empty() ? "" : " ") + quote_argument(a);
+    return line;
+}
+
+} // namespace detail
+
+std::string find_program(const std::string& name)
+{
+    if (name.empty())
+        return {};
+    char buf[MAX_PATH * 4];
+    char* file_part = nullptr;
+    DWORD n = SearchPathA(nullptr, name.c_str(), ".exe", sizeof buf, buf, &file_part);
+    if (n == 0 || n >= sizeof buf)
+        return {};
+    DWORD a = GetFileAttributesA(buf);
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    return std::string(buf, n);
+}
+
+bool run_capture(const std::vector<std::string>& argv, std::string& out, int& status)
+{
+    out.clear();
+    status = -1;
+    if (argv.empty())
+        return false;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &sa, 0))
+        return false;
+    // Only the child's end may be inherited, or the read never ends.
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = write_end;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    std::string line = detail::command_line(argv);
+    std::string program = find_program(argv[0]);
+    BOOL started = CreateProcessA(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                  0, nullptr, nullptr, &si, &pi);
+    CloseHandle(write_end);
+    if (!started) {
+        CloseHandle(read_end);
+        return false;
+    }
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, buf, sizeof buf, &got, nullptr) && got > 0)
+        out.append(buf, got);
+    CloseHandle(read_end);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    status = static_cast<int>(code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+} // namespace platform
