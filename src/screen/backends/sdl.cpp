@@ -192,6 +192,22 @@ bool sound_card_present()
     return any;
 }
 
+// Without a display SDL would fall back to a driver that shows nothing, and
+// the program would wait for keys nobody can give; such drivers only count
+// when asked for by name.
+bool display_possible()
+{
+    if (SDL_GetHint(SDL_HINT_VIDEODRIVER))
+        return true;
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("XDG_RUNTIME_DIR");
+}
+
+bool shows_nothing(const char* driver)
+{
+    return !SDL_GetHint(SDL_HINT_VIDEODRIVER) && driver &&
+           (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
 int button_bit(std::uint8_t button)
 {
     switch (button) {
@@ -256,7 +272,8 @@ private:
     bool upload_all_ = false;
     Clock::time_point last_present_{};
 
-    // Written by the thread before open() returns, read-only afterwards.
+    // Written by the thread before open() returns (or by a desktop() probe),
+    // read-only afterwards.
     mutable std::string driver_;
     int refresh_ = 60;
 
@@ -299,22 +316,6 @@ void SdlWindow::run()
         return;
     pump();
     finish();
-}
-
-// Without a display SDL would fall back to a driver that shows nothing, and
-// the program would wait for keys nobody can give; such drivers only count
-// when asked for by name.
-bool display_possible()
-{
-    if (SDL_GetHint(SDL_HINT_VIDEODRIVER))
-        return true;
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("XDG_RUNTIME_DIR");
-}
-
-bool shows_nothing(const char* driver)
-{
-    return !SDL_GetHint(SDL_HINT_VIDEODRIVER) && driver &&
-           (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
 }
 
 bool SdlWindow::start()
