@@ -63,6 +63,14 @@ rt::Array<std::string> folder_entries()
     return a;
 }
 
+std::string folder_title()
+{
+    RT_PROC("gallery", "FOLDER_TITLE");
+    std::error_code ec;
+    std::string name = std::filesystem::current_path(ec).filename().string();
+    return "Ordner: " + (ec || name.empty() ? std::string(".") : name).substr(0, 32);
+}
+
 // DRAWSTRING wants bit 0 leftmost: the 14-row grid font, mirrored.
 fonts::BitmapFont spaced_font()
 {
@@ -105,6 +113,7 @@ struct Gallery {
     std::int32_t log_line = 1;
     rt::Array<std::int32_t> log_state;
     rt::Array<std::string> entries = folder_entries();
+    std::string folder = folder_title();
     std::int32_t selected = 0;
     std::int32_t list_top = 0;
     std::string chosen;
@@ -126,8 +135,7 @@ void draw_list(Gallery& g, bool focus)
 {
     RT_PROC("gallery", "DRAW_LIST");
     screen::DRAW_LINE(0, LX, LY, LX + LW, LY + LH, focus ? 0xFF3C78C8 : 0xFF405060, 1);
-    std::string head = "Ordner: " + std::filesystem::current_path().filename().string();
-    screen::DRAW_TEXT(0, fonts::CENTER(head, LX, LX + LW), LY + 4, head, k_ink);
+    screen::DRAW_TEXT(0, fonts::CENTER(g.folder, LX, LX + LW), LY + 4, g.folder, k_ink);
     if (g.selected < g.list_top)
         g.list_top = g.selected;
     if (g.selected >= g.list_top + k_list_rows)
