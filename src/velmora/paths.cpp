@@ -33,6 +33,11 @@ std::string resolve_entry(const std::string& playlist_path, const std::string& e
 {
     if (entry.empty() || is_absolute(entry))
         return entry;
+#ifdef _WIN32
+    // \Musik\a.mp3 is rooted on the current drive, not in the playlist's folder.
+    if (entry[0] == '\\')
+        return entry;
+#endif
     std::string folder = folder_of(playlist_path);
     if (folder.empty() && playlist_path.find(k_sep) == std::string::npos)
         return entry; // a playlist in the current folder
