@@ -84,43 +84,33 @@ void WAIT_TO_NO_EVENT()
             screen::WAIT_MS(80);
 }
 
-namespace {
-void write_out(const std::string& bytes)
-{
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
-        rt::fail(3);
-}
-} // namespace
-
 void CONSPRINT(const std::string& text, std::int32_t print_mode)
 {
     RT_PROC("explorer", "CONSPRINT");
     // The standard output takes a file number for the length of the call.
-    if (rt::free_file() == 0)
+    int n = rt::free_file();
+    if (n == 0)
         rt::fail(1);
+    rt::open_std_output(n);
     switch (print_mode) {
     case 1:
-        write_out(text);
-        write_out("\r\n");
+        rt::write_line(n, text);
         break;
     case 2: {
         // A text with line breaks fills from its last one: that is where the
         // console's column count starts again.
         auto last_break = text.find_last_of("\r\n");
         std::size_t column = last_break == std::string::npos ? text.size() : text.size() - last_break - 1;
-        write_out(text);
-        write_out(std::string(detail::k_print_zone - column % detail::k_print_zone, ' '));
+        rt::write_text(n, text + std::string(detail::k_print_zone - column % detail::k_print_zone, ' '));
         break;
     }
     case 3:
-        write_out(text);
+        rt::write_text(n, text);
         break;
     default:
         break;
     }
-    // Closing our file number flushes; the standard output itself stays open.
-    if (std::fflush(stdout) != 0)
-        rt::fail(3);
+    rt::close(n); // the standard output itself stays open
 }
 
 } // namespace explorer

@@ -23,22 +23,18 @@ Streams& streams()
     return s;
 }
 
-// The standard streams are already open in the process, so "opening" one
-// binds a number to it. The file table has no entry for such a binding, so
-// the number the other stream holds is skipped here by hand.
-std::int32_t take_number(std::int32_t& slot, std::int32_t other, std::source_location loc)
+// The first call binds the lowest free file number to the stream.
+std::int32_t take_number(std::int32_t& slot, bool input, std::source_location loc)
 {
     if (slot != -1)
         return slot;
-    slot = 0;
-    for (std::int32_t n = 1; n <= rt::k_max_file; ++n) {
-        if (n != other && !rt::file_open(n)) {
-            slot = n;
-            break;
-        }
-    }
+    slot = rt::free_file();
     if (slot == 0)
         rt::fail(1, loc);
+    if (input)
+        rt::open_std_input(slot, loc);
+    else
+        rt::open_std_output(slot, loc);
     return slot;
 }
 
@@ -78,13 +74,13 @@ void number_line(const char* fmt, auto value)
 std::int32_t GETSTDIN()
 {
     RT_PROC("fonts", "GETSTDIN");
-    return take_number(streams().stdin_number, streams().stdout_number, std::source_location::current());
+    return take_number(streams().stdin_number, true, std::source_location::current());
 }
 
 std::int32_t GETSTDOUT()
 {
     RT_PROC("fonts", "GETSTDOUT");
-    return take_number(streams().stdout_number, streams().stdin_number, std::source_location::current());
+    return take_number(streams().stdout_number, false, std::source_location::current());
 }
 
 void PRINT(const char* text)

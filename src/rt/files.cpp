@@ -16,7 +16,7 @@
 namespace rt {
 namespace {
 
-enum class Kind { closed, text_in, text_out, binary, pipe };
+enum class Kind { closed, text_in, text_out, binary, pipe, std_in, std_out };
 
 struct Slot {
     std::FILE* fp = nullptr;
@@ -198,6 +198,24 @@ void open_binary(int n, const std::string& path, Loc loc)
     attach(s, fp, Kind::binary);
 }
 
+void open_std_input(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& s = slot_for_open(n, loc);
+    s.fp = stdin;
+    s.kind = Kind::std_in;
+    s.pos = s.length = 0;
+}
+
+void open_std_output(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& s = slot_for_open(n, loc);
+    s.fp = stdout;
+    s.kind = Kind::std_out;
+    s.pos = s.length = 0;
+}
+
 void open_pipe(int n, const std::string& command, Loc loc)
 {
     std::lock_guard lock(g_mutex);
@@ -217,7 +235,7 @@ std::string read_line(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = open_slot(n, loc);
-    if (s.kind != Kind::text_in && s.kind != Kind::pipe && s.kind != Kind::binary)
+    if (s.kind != Kind::text_in && s.kind != Kind::pipe && s.kind != Kind::binary && s.kind != Kind::std_in)
         fail(1, loc);
     if (faulted(testing::Fault::read))
         fail(3, loc);
@@ -260,10 +278,12 @@ void write_text(int n, const std::string& text, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = open_slot(n, loc);
-    if (s.kind == Kind::text_in || s.kind == Kind::pipe)
+    if (s.kind == Kind::text_in || s.kind == Kind::pipe || s.kind == Kind::std_in)
         fail(1, loc);
     if (faulted(testing::Fault::write) || std::fwrite(text.data(), 1, text.size(), s.fp) != text.size())
         fail(3, loc);
+    if (s.kind == Kind::std_out)
+        std::fflush(s.fp);
     s.pos += static_cast<std::int64_t>(text.size());
 }
 
@@ -356,10 +376,15 @@ void close(int n, Loc loc)
     Kind kind = s.kind;
     s = Slot{};
     int rc;
+    if (kind == Kind::std_in)
+        rc = 0;
+    else if (kind == Kind::std_out)
+        rc = std::fflush(fp);
+    else
 #ifdef _WIN32
-    rc = kind == Kind::pipe ? (_pclose(fp) == -1 ? -1 : 0) : std::fclose(fp);
+        rc = kind == Kind::pipe ? (_pclose(fp) == -1 ? -1 : 0) : std::fclose(fp);
 #else
-    rc = kind == Kind::pipe ? (pclose(fp) == -1 ? -1 : 0) : std::fclose(fp);
+        rc = kind == Kind::pipe ? (pclose(fp) == -1 ? -1 : 0) : std::fclose(fp);
 #endif
     // A failed close is reported, never retried: the slot is free either way.
     if (rc != 0 || faulted(testing::Fault::close))
@@ -370,7 +395,7 @@ void flush_all_files()
 {
     // Called on the way out, possibly with the table lock held by a failing caller.
     for (auto& s : g_files)
-        if (s.fp != nullptr && s.kind != Kind::text_in && s.kind != Kind::pipe)
+        if (s.fp != nullptr && s.kind != Kind::text_in && s.kind != Kind::pipe && s.kind != Kind::std_in)
             std::fflush(s.fp);
 }
 
@@ -398,7 +423,7 @@ void close_all()
 {
     std::lock_guard lock(g_mutex);
     for (auto& s : g_files) {
-        if (s.fp != nullptr) {
+        if (s.fp != nullptr && s.kind != Kind::std_in && s.kind != Kind::std_out) {
 #ifdef _WIN32
             s.kind == Kind::pipe ? _pclose(s.fp) : std::fclose(s.fp);
 #else

@@ -32,6 +32,11 @@ void open_binary_new(int n, const std::string& path, Loc loc = Loc::current());
 // Reads the standard output of a command run by the command interpreter.
 void open_pipe(int n, const std::string& command, Loc loc = Loc::current());
 
+// Binds a file number to the process's standard input or output; closing
+// the number leaves the stream itself open.
+void open_std_input(int n, Loc loc = Loc::current());
+void open_std_output(int n, Loc loc = Loc::current());
+
 // A read at the end of the file gives an empty line and no error.
 std::string read_line(int n, Loc loc = Loc::current());
 bool eof(int n, Loc loc = Loc::current());

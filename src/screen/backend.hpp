@@ -34,6 +34,8 @@ public:
 using BackendFactory = std::unique_ptr<Backend> (*)();
 void set_backend_factory(BackendFactory factory);
 std::unique_ptr<Backend> make_headless_backend();
+// The platform's real window (SDL2 on POSIX, Win32 on Windows).
+std::unique_ptr<Backend> make_window_backend();
 
 // Presentation: copies the pixel rows changed since the last call into `dst`
 // (same size and layout as the window) and gives their range; false if none.

@@ -3,10 +3,6 @@
 #include "screen/backend.hpp"
 #include "velmora/velmora.hpp"
 
-namespace screen {
-std::unique_ptr<Backend> make_window_backend();
-}
-
 int main(int argc, char** argv)
 {
     rt::install_signal_handlers();

@@ -36,8 +36,8 @@ TEST_F(Grid, GetfontIsTheRoundedRowHeight)
     EXPECT_EQ(fonts::GETFONT(), 16);
     fonts::SET_VXFONT(14);
     EXPECT_EQ(fonts::GETFONT(), 14); // 400 / 28 = 14.29
-    TEXT_WIDTH(100, 27);             // refused: 14.8 fits no font
-    EXPECT_EQ(fonts::GETFONT(), 14);
+    TEXT_WIDTH(100, 27);             // 14-pixel cells, 27 rows: 400 / 27 = 14.8
+    EXPECT_EQ(fonts::GETFONT(), 15);
 }
 
 TEST_F(Grid, PrintcursorReadsTheCellBehindTheText)

@@ -170,4 +170,21 @@ TEST_F(Files, PipesReadACommandsOutput)
     rt::close(1);
 }
 
+TEST_F(Files, StandardStreamsTakeAFileNumberAndSurviveTheClose)
+{
+    auto r = testsupport::run_child([] {
+        rt::open_std_output(3, std::source_location::current());
+        rt::write_line(3, "one");
+        rt::close(3);
+        std::fputs("two", stdout);
+    });
+    EXPECT_EQ(r.out, "one\r\ntwo");
+    EXPECT_EQ(r.status, 0);
+    rt::open_std_input(2);
+    EXPECT_FALSE(rt::file_open(1));
+    EXPECT_EQ(rt::free_file(), 1);
+    EXPECT_EQ(testsupport::run_child([] { rt::write_line(2, "x"); }).status, 1);
+    rt::close(2);
+}
+
 } // namespace

@@ -23,10 +23,6 @@
 #include "screen/testing.hpp"
 #include "support/support.hpp"
 
-namespace screen {
-std::unique_ptr<Backend> make_window_backend();
-}
-
 using namespace screen;
 namespace st = screen::testing;
 
