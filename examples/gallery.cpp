@@ -18,10 +18,6 @@
 #include "screen/glyphs.hpp"
 #include "screen/screen.hpp"
 
-namespace screen {
-std::unique_ptr<Backend> make_window_backend();
-}
-
 namespace {
 
 using screen::Color;

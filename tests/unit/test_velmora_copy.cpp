@@ -2,7 +2,10 @@
 // rule that a file under the target's name is always complete.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+
+#include <unistd.h>
 
 #include "inc/fonts.hpp"
 #include "rt/files.hpp"
@@ -148,6 +151,24 @@ TEST_F(Copy, AFailedWriteLeavesNoTargetUnderItsName)
     });
     EXPECT_EQ(r.status, 3);
     EXPECT_FALSE(testsupport::exists(dir.file("t")));
+}
+
+TEST_F(Copy, AKillHalfWayLeavesNoFileUnderTheTargetsName)
+{
+    std::string src = source(3 << 20);
+    auto r = testsupport::run_child([&] {
+        // Killed from inside at the first figure after the start: mid-copy.
+        st::on_print([](int, int, const std::string& text) {
+            if (text != " 0" && text.size() <= 4 && text[0] == ' ' && text != " %    ")
+                ::kill(::getpid(), SIGKILL);
+        });
+        velmora::COPY(src, dir.file("t"));
+    });
+    EXPECT_EQ(r.status, 128 + SIGKILL);
+    EXPECT_FALSE(testsupport::exists(dir.file("t")));
+    // A rerun completes the copy over the leftover temporary.
+    velmora::COPY(src, dir.file("t"));
+    EXPECT_EQ(read_file(dir.file("t")), read_file(src));
 }
 
 TEST(Progress, FloorOfTheShareAndZeroForEmpty)
