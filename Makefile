@@ -31,7 +31,8 @@ asan: deps
 test: build asan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-fuzz: deps
+fuzz:
+	@bash tools/install-deps.sh fuzz
 	bash tools/fuzz.sh $(FUZZ_SECONDS)
 
 bench: deps
@@ -43,6 +44,7 @@ gallery: build
 	./$(BUILD)/velmora-gallery
 
 screenshots: build
+	@bash tools/install-deps.sh screenshots
 	bash tools/screenshots.sh $(BUILD)
 
 clean:

@@ -3,6 +3,13 @@
 set -euo pipefail
 packages=(cmake g++ pkg-config make libgtest-dev libsdl2-dev xvfb libx11-dev libxtst-dev x11-utils
           console-setup-linux python3 zenity)
+# Extra groups: `install-deps.sh screenshots` adds what taking the pictures needs.
+for group in "$@"; do
+  case "$group" in
+    screenshots) packages+=(xdotool imagemagick) ;;
+    fuzz) packages+=(clang) ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
