@@ -84,8 +84,16 @@ void write_all(const char* s, int n)
     }
 }
 
+std::vector<void (*)()>& fail_hooks()
+{
+    static std::vector<void (*)()> hooks;
+    return hooks;
+}
+
 [[noreturn]] void report_and_exit(int number, int line)
 {
+    for (auto hook : fail_hooks())
+        hook();
     char buf[512];
     int n = format_report(buf, sizeof buf, number, t_module, t_proc, line);
     std::fflush(stdout);
@@ -162,6 +170,12 @@ void install_signal_handlers()
 {
     for (int sig : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT})
         std::signal(sig, on_signal);
+}
+
+void at_fail(void (*hook)())
+{
+    std::lock_guard lock(g_end_mutex);
+    fail_hooks().push_back(hook);
 }
 
 void at_end(void (*hook)())

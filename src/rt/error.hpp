@@ -36,6 +36,10 @@ private:
 // termination and abort signals into errors 9..14.
 void install_signal_handlers();
 
+// Hooks run on the way out after a runtime error (not after a signal), e.g.
+// to remove a half-written temporary file.
+void at_fail(void (*hook)());
+
 // Hooks run before a normal end (e.g. closing the window); not on a runtime error.
 void at_end(void (*hook)());
 // Ends the program normally: runs the end hooks, flushes files, exits.

@@ -62,7 +62,8 @@ Slot& open_slot(int n, Loc loc)
 
 std::FILE* fopen_checked(const std::string& path, const char* mode)
 {
-    if (path.empty() || faulted(testing::Fault::open))
+    // A NUL inside would make the system open a shorter, other path.
+    if (path.empty() || path.find('\0') != std::string::npos || faulted(testing::Fault::open))
         return nullptr;
     return std::fopen(path.c_str(), mode);
 }
@@ -179,7 +180,7 @@ void open_binary(int n, const std::string& path, Loc loc)
     for (const char* mode : {"r+b", "w+b", "rb"}) {
         // "w+b" must not empty a file that exists but is read-only.
         if (mode[0] == 'w') {
-            std::FILE* probe = std::fopen(path.c_str(), "rb");
+            std::FILE* probe = fopen_checked(path, "rb");
             if (probe != nullptr) {
                 std::fclose(probe);
                 continue;
@@ -401,9 +402,7 @@ void flush_all_files()
 
 bool file_exists(const std::string& path)
 {
-    if (path.empty())
-        return false;
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
+    std::FILE* fp = fopen_checked(path, "rb");
     if (fp == nullptr)
         return false;
     bool regular = is_regular(fp);

@@ -2,6 +2,7 @@
 // in place. The copy goes to a temporary name and takes the target's name
 // only when it is complete, so a file under the target's name is never partial.
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "inc/fonts.hpp"
@@ -10,6 +11,7 @@
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
+#include "velmora/paths.hpp"
 #include "velmora/velmora.hpp"
 
 namespace velmora {
@@ -18,7 +20,17 @@ namespace detail {
 
 std::string temporary_of(const std::string& target)
 {
-    return target + ".velmora-tmp";
+    // A hidden name of fixed length beside the target, the same for the same
+    // target, so a leftover of an earlier run is replaced and any name fits.
+    std::string folder = paths::folder_of(target);
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : target) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char name[40];
+    std::snprintf(name, sizeof name, ".velmora-%016llx.part", static_cast<unsigned long long>(hash));
+    return (target.find(paths::k_sep) == std::string::npos ? std::string() : folder + paths::k_sep) + name;
 }
 
 double progress(std::int64_t position, std::int64_t length)
@@ -48,6 +60,20 @@ std::vector<unsigned char>& buffer()
     return buf;
 }
 
+// The temporary being written, removed when a runtime error ends the run
+// (a disk that is full should not stay full of a half copy).
+std::string& pending()
+{
+    static std::string path;
+    return path;
+}
+
+void remove_pending()
+{
+    if (!pending().empty())
+        platform::delete_file(pending());
+}
+
 } // namespace
 
 void COPY(const std::string& source, const std::string& target)
@@ -64,7 +90,10 @@ void COPY(const std::string& source, const std::string& target)
         return;
     }
     const std::string temp = detail::temporary_of(target);
+    static const bool hooked = (rt::at_fail(remove_pending), true);
+    (void)hooked;
     int dst = rt::free_file();
+    pending() = temp;
     rt::open_binary_new(dst, temp);
 
     std::int32_t row = 0, column = 0, visible = 0;
@@ -121,6 +150,7 @@ void COPY(const std::string& source, const std::string& target)
                 rt::close(dst);
                 screen::WAIT_MS(10);
                 platform::delete_file(temp);
+                pending().clear();
                 return;
             }
         }
@@ -128,10 +158,9 @@ void COPY(const std::string& source, const std::string& target)
     }
     rt::close(src);
     rt::close(dst);
-    if (!platform::rename_replace(temp, target)) {
-        platform::delete_file(temp);
+    if (!platform::rename_replace(temp, target))
         rt::fail(3);
-    }
+    pending().clear();
     TEXT_LOCATE(row, column);
     TEXT_PRINT("Ready", true);
 }

@@ -151,6 +151,24 @@ TEST_F(Copy, AFailedWriteLeavesNoTargetUnderItsName)
     });
     EXPECT_EQ(r.status, 3);
     EXPECT_FALSE(testsupport::exists(dir.file("t")));
+    EXPECT_FALSE(testsupport::exists(velmora::detail::temporary_of(dir.file("t")))); // no half copy left
+}
+
+TEST_F(Copy, NamesOfTheLongestLengthCopy)
+{
+    std::string name(255, 'L');
+    std::string src = source(3000);
+    velmora::COPY(src, dir.file(name));
+    EXPECT_EQ(read_file(dir.file(name)), read_file(src));
+    EXPECT_EQ(std::filesystem::path(velmora::detail::temporary_of(dir.file(name))).parent_path(), dir.path());
+}
+
+TEST_F(Copy, APathWithANulByteIsNoSource)
+{
+    std::string src = source(10, "a");
+    velmora::COPY(src + std::string(1, '\0') + "b", dir.file("t"));
+    EXPECT_EQ(at_spot.back().rfind("File - ", 0), 0u);
+    EXPECT_FALSE(testsupport::exists(dir.file("t")));
 }
 
 TEST_F(Copy, AKillHalfWayLeavesNoFileUnderTheTargetsName)

@@ -9,25 +9,33 @@
 
 namespace platform {
 
+namespace {
+// A NUL inside a path would make the system act on a shorter, other path.
+bool usable(const std::string& path)
+{
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+} // namespace
+
 bool make_dir(const std::string& path)
 {
-    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+    return usable(path) && ::mkdir(path.c_str(), 0777) == 0;
 }
 
 bool delete_file(const std::string& path)
 {
-    return !path.empty() && ::unlink(path.c_str()) == 0;
+    return usable(path) && ::unlink(path.c_str()) == 0;
 }
 
 bool rename_replace(const std::string& from, const std::string& to)
 {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    return usable(from) && usable(to) && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool is_dir(const std::string& path)
 {
     struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return usable(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string current_dir()
@@ -45,7 +53,7 @@ std::string current_dir()
 bool same_file(const std::string& a, const std::string& b)
 {
     struct stat sa, sb;
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+    return usable(a) && usable(b) && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
 
