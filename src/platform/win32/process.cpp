@@ -98,4 +98,25 @@ bool run_capture(const std::vector<std::string>& argv, std::string& out, int& st
     return true;
 }
 
+int run_program_wait(const std::string& program, const std::string& tail)
+{
+    if (program.empty())
+        return -1;
+    // The tail goes on as it is: it is the program's own command line.
+    std::string line = detail::quote_argument(program);
+    if (!tail.empty())
+        line += " " + tail;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
 } // namespace platform

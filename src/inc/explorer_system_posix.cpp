@@ -1,0 +1,161 @@
+// Module explorer, POSIX bodies of the system queries: the mount that holds
+// a path, the first processor's load from /proc/stat, and downloads through
+// libcurl, loaded at run time so that the program never needs it to start.
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "inc/explorer_system.hpp"
+#include "platform/fs.hpp"
+#include "rt/error.hpp"
+#include "rt/files.hpp"
+#include "screen/screen.hpp"
+
+namespace explorer {
+
+namespace {
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// 1 or 0 for a block device by its removable flag, -1 for no block device.
+// A partition has no flag of its own: its disk, the folder above, has it.
+int removable_flag(const detail::Mount& m)
+{
+    std::string dev = "/sys/dev/block/" + std::to_string(m.major) + ":" + std::to_string(m.minor);
+    char real[PATH_MAX];
+    if (m.major == 0 || ::realpath(dev.c_str(), real) == nullptr) {
+        // File systems such as btrfs give anonymous numbers; ask the source.
+        struct stat st;
+        if (m.source.rfind("/dev/", 0) != 0 || ::stat(m.source.c_str(), &st) != 0 || !S_ISBLK(st.st_mode))
+            return -1;
+        dev = "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+        if (::realpath(dev.c_str(), real) == nullptr)
+            return -1;
+    }
+    std::string disk = real;
+    if (::access((disk + "/partition").c_str(), F_OK) == 0)
+        disk = disk.substr(0, disk.rfind('/'));
+    std::string flag = slurp(disk + "/removable");
+    return !flag.empty() && flag[0] == '1' ? 1 : 0;
+}
+
+} // namespace
+
+std::string LAUFWERKSTYP(const char* root)
+{
+    RT_PROC("explorer", "LAUFWERKSTYP");
+    char real[PATH_MAX];
+    // Like GetDriveTypeA, no path means the current folder's.
+    if (::realpath(root != nullptr && *root != '\0' ? root : ".", real) == nullptr)
+        return detail::drive_type_text(detail::k_drive_no_root);
+    detail::Mount m;
+    if (!detail::mount_of(slurp("/proc/self/mountinfo"), real, m))
+        return detail::drive_type_text(detail::k_drive_unknown);
+    return detail::drive_type_text(detail::mount_drive_type(m, removable_flag(m)));
+}
+
+std::int8_t CPUAUSLASTUNG()
+{
+    RT_PROC("explorer", "CPUAUSLASTUNG");
+    auto sample = [](std::uint64_t& busy, std::uint64_t& total) {
+        int n = rt::free_file();
+        rt::open_text_input(n, "/proc/stat");
+        std::string text;
+        while (!rt::eof(n))
+            text += rt::read_line(n) + "\n";
+        rt::close(n);
+        return detail::cpu0_times(text, busy, total);
+    };
+    std::uint64_t busy0 = 0, total0 = 0, busy1 = 0, total1 = 0;
+    // No first processor: 0, as a script that finds none leaves no figure.
+    if (!sample(busy0, total0))
+        return 0;
+    // Windows reports the load over about the last second; a fifth will do.
+    screen::WAIT_MS(200);
+    if (!sample(busy1, total1) || total1 <= total0 || busy1 < busy0)
+        return 0;
+    double percent = 100.0 * static_cast<double>(busy1 - busy0) / static_cast<double>(total1 - total0);
+    return detail::load_of_value(percent);
+}
+
+namespace {
+
+// The few libcurl values used; they are part of its stable interface.
+using Curl = void;
+using curl_init_fn = Curl* (*)();
+using curl_setopt_fn = int (*)(Curl*, int, ...);
+using curl_perform_fn = int (*)(Curl*);
+using curl_cleanup_fn = void (*)(Curl*);
+constexpr int k_curl_failed_init = 2;
+constexpr int k_curl_write_error = 23;
+constexpr int k_opt_writedata = 10001;
+constexpr int k_opt_url = 10002;
+constexpr int k_opt_failonerror = 45;
+constexpr int k_opt_followlocation = 52;
+constexpr int k_opt_nosignal = 99;
+constexpr int k_opt_writefunction = 20011;
+
+size_t write_part(char* data, size_t size, size_t count, void* file)
+{
+    return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
+}
+
+std::atomic<unsigned> g_download_count{0};
+
+} // namespace
+
+std::int32_t DOWNLOAD(const std::string& url, const std::string& file_name)
+{
+    RT_PROC("explorer", "DOWNLOAD");
+    // Loaded on every call and never released, as urlmon.dll is.
+    void* lib = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (lib == nullptr)
+        return k_curl_failed_init;
+    auto init = reinterpret_cast<curl_init_fn>(::dlsym(lib, "curl_easy_init"));
+    auto setopt = reinterpret_cast<curl_setopt_fn>(::dlsym(lib, "curl_easy_setopt"));
+    auto perform = reinterpret_cast<curl_perform_fn>(::dlsym(lib, "curl_easy_perform"));
+    auto cleanup = reinterpret_cast<curl_cleanup_fn>(::dlsym(lib, "curl_easy_cleanup"));
+    if (init == nullptr || setopt == nullptr || perform == nullptr || cleanup == nullptr)
+        return k_curl_failed_init;
+
+    // Into a name of its own beside the target, which appears only whole.
+    std::string part = file_name + ".part" + std::to_string(::getpid()) + "-" + std::to_string(++g_download_count);
+    std::FILE* out = std::fopen(part.c_str(), "wb");
+    if (out == nullptr)
+        return k_curl_write_error;
+    Curl* curl = init();
+    if (curl == nullptr) {
+        std::fclose(out);
+        platform::delete_file(part);
+        return k_curl_failed_init;
+    }
+    setopt(curl, k_opt_url, url.c_str());
+    setopt(curl, k_opt_writefunction, &write_part);
+    setopt(curl, k_opt_writedata, static_cast<void*>(out));
+    setopt(curl, k_opt_failonerror, 1L);
+    setopt(curl, k_opt_followlocation, 1L);
+    setopt(curl, k_opt_nosignal, 1L);
+    int rc = perform(curl);
+    cleanup(curl);
+    if (std::fclose(out) != 0 && rc == 0)
+        rc = k_curl_write_error;
+    if (rc == 0 && !platform::rename_replace(part, file_name))
+        rc = k_curl_write_error;
+    if (rc != 0)
+        platform::delete_file(part);
+    return rc;
+}
+
+} // namespace explorer
