@@ -415,6 +415,7 @@ bool App::running()
 
 std::optional<int> App::wait_exit(Millis timeout)
 {
+    resume();
     auto until = std::chrono::steady_clock::now() + timeout;
     while (running()) {
         if (std::chrono::steady_clock::now() > until) {
@@ -604,6 +605,29 @@ bool App::wait_for_cursor(int row, int col, Millis timeout)
             return false;
         sleep_for(30ms);
     }
+}
+
+bool App::run_slowly_until(const std::function<bool(const ScreenText&)>& until, Millis timeout, Millis slice)
+{
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (running() && std::chrono::steady_clock::now() < end) {
+        ::kill(-pid_, SIGSTOP);
+        stopped_ = true;
+        sleep_for(10ms); // what it sent before the stop reaches the screen
+        if (until(screen()))
+            return true;
+        resume();
+        sleep_for(slice);
+    }
+    resume();
+    return false;
+}
+
+void App::resume()
+{
+    if (stopped_)
+        ::kill(-pid_, SIGCONT);
+    stopped_ = false;
 }
 
 bool App::stays_unchanged(Millis period)

@@ -3,6 +3,7 @@
 #pragma once
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -98,6 +99,12 @@ public:
     bool wait_for_text(std::string_view needle, Millis timeout = 10s);
     bool wait_for_regex(const std::regex& re, Millis timeout = 10s);
     bool wait_for_cursor(int row, int col, Millis timeout = 10s);
+    // Lets the program run in short slices, stopped in between, until its
+    // screen satisfies `until`; it is left stopped then, for resume(). This
+    // makes states visible that a fast machine passes in a blink.
+    bool run_slowly_until(const std::function<bool(const ScreenText&)>& until, Millis timeout = 30s,
+                          Millis slice = 3ms);
+    void resume();
     // True when the screen has not changed over the whole period.
     bool stays_unchanged(Millis period);
 
@@ -118,6 +125,7 @@ private:
     Target target_;
     Launch launch_;
     int pid_ = -1;
+    bool stopped_ = false;
     std::optional<int> status_;
     unsigned long window_ = 0;
     Image last_image_;

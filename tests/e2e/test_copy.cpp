@@ -1,0 +1,236 @@
+// The copy run as a user sees it: progress screens, the copies and the
+// rewritten playlist on disk, reruns, and stopping with Space and Esc.
+#include <regex>
+#include <thread>
+
+#include "fixture.hpp"
+
+namespace e2e {
+namespace {
+
+class CopyRun : public ProgramTest {
+protected:
+    // a.mp3 (2500 bytes), b.mp3 (empty), c.mp3 (1001 bytes).
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        media_ = {make_media("a.mp3", 2500, 1), make_media("b.mp3", 0, 2), make_media("c.mp3", 1001, 3)};
+        list_ = make_playlist("list.m3u", {{"#EXTINF:101,Alpha - One", media_[0]},
+                                           {"#EXTINF:102,Beta - Two", media_[1]},
+                                           {"#EXTINF:103,Gamma - Three", media_[2]}});
+        dest_ = root() / "dest";
+    }
+
+    // Types the destination; a missing one is confirmed with "j" unless
+    // `before_yes` holds a key down first.
+    void begin(bool create, std::optional<Key> held_before_yes = std::nullopt)
+    {
+        if (!create)
+            fs::create_directories(dest_);
+        start_at_prompt(list_);
+        answer(p(dest_));
+        if (create) {
+            expect_screen("wollen Die den pfard erstellen ? (j/n)");
+            if (held_before_yes)
+                app().press(*held_before_yes);
+            app().type("j");
+        }
+    }
+
+    std::string target(size_t i) const { return target_.join(p(dest_), media_[i].filename().string()); }
+
+    // The rewritten playlist for the first n entries.
+    std::vector<std::string> rewritten(size_t n) const
+    {
+        const char* info[] = {"#EXTINF:101,Alpha - One", "#EXTINF:102,Beta - Two", "#EXTINF:103,Gamma - Three"};
+        std::vector<std::string> lines{k_header};
+        for (size_t i = 0; i < n; ++i) {
+            lines.push_back(info[i]);
+            lines.push_back(target(i));
+        }
+        return lines;
+    }
+
+    bool same_as_source(size_t i) const
+    {
+        fs::path copy = dest_ / media_[i].filename();
+        return fs::exists(copy) && read_file(copy) == read_file(media_[i]);
+    }
+
+    std::vector<fs::path> media_;
+    fs::path list_;
+    fs::path dest_;
+};
+
+TEST_F(CopyRun, ThreeEntriesAreCopiedByteForByteWithARewrittenPlaylist)
+{
+    begin(false);
+    expect_screen("ready", 30s);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  100 %");
+    EXPECT_EQ(s.row(2), "");
+    EXPECT_EQ(s.row(3), "Datei 3 (0.000 MB ) von 3 ( 0MB ) wir Kopiert");
+    EXPECT_EQ(s.row(10), "Aktuelle Vorgaenge:");
+    // 1001 bytes: 0, then 100 after byte 1001, then "Ready" over " 100 ".
+    EXPECT_EQ(s.row(12), "Kopy: c.mp3 - Ready%");
+    EXPECT_EQ(s.row(14), "ready");
+    expect_exit_after_key(0);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(same_as_source(i)) << media_[i];
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(3));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dest_), fs::directory_iterator()), 4) << "3 copies + playlist";
+}
+
+TEST_F(CopyRun, RerunSkipsExistingCopiesAndWritesThePlaylistAgain)
+{
+    fs::create_directories(dest_);
+    for (size_t i = 0; i < 3; ++i)
+        write_file(dest_ / media_[i].filename(), "kept " + std::to_string(i));
+    write_file(dest_ / "list.m3u", "stale");
+    begin(false);
+    expect_screen("ready", 30s);
+    EXPECT_EQ(app().last_screen().row(12), "Exist: c.mp3 -");
+    expect_exit_after_key(0);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(read_file(dest_ / media_[i].filename()), "kept " + std::to_string(i)) << "not copied over";
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(3));
+}
+
+TEST_F(CopyRun, SpaceHeldAbortsEveryCopyAndLeavesNoTarget)
+{
+    begin(true, Key::space);
+    expect_screen("ready", 30s);
+    EXPECT_EQ(app().last_screen().row(12), "Kopy: c.mp3 - User abort");
+    app().release(Key::space);
+    expect_exit_after_key(0);
+    EXPECT_FALSE(fs::exists(dest_ / "a.mp3"));
+    EXPECT_FALSE(fs::exists(dest_ / "c.mp3"));
+    // An empty file has no byte after which to abort.
+    EXPECT_TRUE(same_as_source(1));
+    // Aborted entries are listed all the same.
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(3));
+}
+
+TEST_F(CopyRun, EscHeldStopsAfterTheFirstEntryUntilReleased)
+{
+    begin(true, Key::escape);
+    expect_screen("User abort", 30s);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  33.3 %");
+    EXPECT_EQ(s.row(3), "Datei 1 (0.002 MB ) von 3 ( 0MB ) wir Kopiert");
+    // 2500 bytes: 0, 40, 80, then "Ready" over " 80 %".
+    EXPECT_EQ(s.row(12), "Kopy: a.mp3 - Ready");
+    EXPECT_EQ(s.row(13), "");
+    EXPECT_EQ(s.row(14), "User abort");
+    EXPECT_TRUE(app().stays_unchanged(400ms)) << "no \"ready\" while Esc is held";
+    app().release(Key::escape);
+    expect_screen("ready");
+    EXPECT_EQ(app().last_screen().row(16), "ready");
+    expect_exit_after_key(0);
+    EXPECT_TRUE(same_as_source(0));
+    EXPECT_FALSE(fs::exists(dest_ / "b.mp3"));
+    EXPECT_FALSE(fs::exists(dest_ / "c.mp3"));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(1));
+}
+
+TEST_F(CopyRun, MissingFileAndTrailingBlankLineStillRunToReady)
+{
+    fs::path missing = root() / "media" / "gone.mp3";
+    list_ = make_playlist("list.m3u", {{"#EXTINF:101,Alpha - One", media_[0]}, {"#EXTINF:9,Gone", missing}},
+                          "\r\n");
+    begin(false);
+    expect_screen("ready", 30s);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  100 %");
+    EXPECT_EQ(s.row(12), "Kopy: gone.mp3 - File - " + p(missing) + " - not exists");
+    expect_exit_after_key(0);
+    EXPECT_TRUE(same_as_source(0));
+    EXPECT_FALSE(fs::exists(dest_ / "gone.mp3"));
+    std::vector<std::string> want = rewritten(1);
+    want.push_back("#EXTINF:9,Gone");
+    want.push_back(target_.join(p(dest_), "gone.mp3"));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), want);
+}
+
+// A file big enough that its copy lasts: the screen of the first entry and
+// its percentage can be watched while it runs.
+class LongCopy : public CopyRun {
+protected:
+    void SetUp() override
+    {
+        CopyRun::SetUp();
+        media_[0] = make_media("big.mp3", k_big, 7);
+        list_ = make_playlist("list.m3u", {{"#EXTINF:101,Alpha - One", media_[0]},
+                                           {"#EXTINF:102,Beta - Two", media_[1]},
+                                           {"#EXTINF:103,Gamma - Three", media_[2]}});
+    }
+    static constexpr size_t k_big = 48u << 20;
+};
+
+// The percentage shown for big.mp3, -1 while none is.
+int big_percentage(const ScreenText& s)
+{
+    static const std::regex progress("Kopy: big\\.mp3 -  ([0-9]+) %");
+    std::smatch m;
+    std::string row = s.row(12);
+    return std::regex_match(row, m, progress) ? std::stoi(m[1]) : -1;
+}
+
+TEST_F(LongCopy, ProgressScreenShowsShareSizesAndARisingPercentage)
+{
+    begin(false);
+    App& a = app();
+    ASSERT_TRUE(a.run_slowly_until([](const ScreenText& s) { return big_percentage(s) >= 0; }))
+        << a.last_screen().joined();
+    ScreenText s = a.last_screen();
+    EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  33.3 %");
+    // 48 MiB + 0 + 1001 bytes: 49152 + 0 + 1 KB, 0.0468... GB.
+    EXPECT_EQ(s.row(3), "Datei 1 (48 MB ) von 3 (0.046GB ) wir Kopiert");
+    EXPECT_EQ(s.row(10), "Aktuelle Vorgaenge:");
+    int first = big_percentage(s);
+    ASSERT_TRUE(a.run_slowly_until([&](const ScreenText& now) { return big_percentage(now) > first; }))
+        << "the percentage rises while the file is copied; screen:\n"
+        << a.last_screen().joined();
+    EXPECT_LE(big_percentage(a.last_screen()), 100);
+    a.resume();
+    expect_screen("ready", 60s);
+    expect_exit_after_key(0);
+    EXPECT_TRUE(same_as_source(0));
+}
+
+TEST_F(LongCopy, EscDuringACopyLetsThatFileFinish)
+{
+    begin(false);
+    App& a = app();
+    ASSERT_TRUE(a.run_slowly_until([](const ScreenText& s) { return big_percentage(s) >= 0; }));
+    a.press(Key::escape);
+    a.resume();
+    expect_screen("User abort", 60s);
+    EXPECT_EQ(a.last_screen().row(12), "Kopy: big.mp3 - Ready");
+    a.release(Key::escape);
+    // The Esc press itself waits in the key buffer: it is the key "ready" waits for.
+    expect_exit(0);
+    EXPECT_TRUE(same_as_source(0)) << "the file being copied is complete";
+    EXPECT_FALSE(fs::exists(dest_ / "b.mp3"));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(1));
+}
+
+TEST_F(LongCopy, SpaceDuringACopyRemovesThePartialTarget)
+{
+    begin(false);
+    App& a = app();
+    ASSERT_TRUE(a.run_slowly_until([](const ScreenText& s) { return big_percentage(s) >= 0; }));
+    a.press(Key::space);
+    a.resume();
+    // The Space press waits in the key buffer and ends the wait at "ready".
+    expect_exit(0);
+    a.release(Key::space);
+    EXPECT_FALSE(fs::exists(dest_ / "big.mp3"));
+    // Still held when c.mp3 started: aborted too; the empty b.mp3 is copied.
+    EXPECT_TRUE(same_as_source(1));
+    EXPECT_FALSE(fs::exists(dest_ / "c.mp3"));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(3));
+}
+
+} // namespace
+} // namespace e2e
