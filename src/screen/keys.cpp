@@ -24,7 +24,7 @@ int pop_code()
 
 void sleep_ms(int ms)
 {
-    if (ms > 0)
+    if (ms > 0 && !g_no_sleep.load(std::memory_order_relaxed))
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 

@@ -126,7 +126,7 @@ std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool e
         }
         if (beep)
             BEEP_TONE();
-        else if (!done)
+        else if (!done && !g_no_sleep.load(std::memory_order_relaxed))
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     {

@@ -10,6 +10,7 @@ namespace screen::detail {
 
 std::array<std::atomic<std::uint8_t>, 128> g_held{};
 std::atomic<bool> g_window_open{false};
+std::atomic<bool> g_no_sleep{false};
 
 State& state()
 {

@@ -88,6 +88,8 @@ State& state();
 // Read without the lock: held keys and whether a window is open.
 extern std::array<std::atomic<std::uint8_t>, 128> g_held;
 extern std::atomic<bool> g_window_open;
+// Fuzzing runs the program thousands of times: its pauses may be skipped.
+extern std::atomic<bool> g_no_sleep;
 
 // Helpers that expect the lock held.
 void mark_dirty(State& s, int first_row, int last_row);

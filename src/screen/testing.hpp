@@ -28,6 +28,8 @@ int pending_keys();
 int grid_columns();
 int grid_rows();
 int font_height();
+// Pauses (WAIT_MS, the polls of KEY_WAIT and LINE_INPUT) return at once.
+void skip_pauses(bool skip);
 // Called for every TEXT_PRINT in the window with the cursor it starts at
 // (under the screen lock: the hook must not call the screen layer).
 void on_print(std::function<void(int row, int column, const std::string& text)> hook);

@@ -351,6 +351,11 @@ int font_height()
     return s.font_height;
 }
 
+void skip_pauses(bool skip)
+{
+    detail::g_no_sleep.store(skip);
+}
+
 void on_print(std::function<void(int, int, const std::string&)> hook)
 {
     detail::State& s = detail::state();
