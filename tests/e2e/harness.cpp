@@ -521,6 +521,28 @@ void App::press(Key key)
 
 void App::release(Key key) { key_event(keycode_for(key), false); }
 
+void App::close_window()
+{
+    if (!window_)
+        return;
+    Display* d = dpy();
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window_;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, window_, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+void App::send_signal(int sig)
+{
+    if (running())
+        ::kill(pid_, sig);
+}
+
 Image App::capture()
 {
     if (!window_ || !running())

@@ -89,6 +89,10 @@ public:
     void press(Key key);
     void release(Key key);
 
+    // The window's close button, as a window manager reports it.
+    void close_window();
+    void send_signal(int sig);
+
     Image capture();             // empty image when the window is gone
     ScreenText screen();         // capture + decode
     const Image& last_image() const { return last_image_; }

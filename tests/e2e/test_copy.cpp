@@ -152,6 +152,65 @@ TEST_F(CopyRun, MissingFileAndTrailingBlankLineStillRunToReady)
     EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), want);
 }
 
+// One entry of a given name and size into an existing folder, run to "ready".
+class SingleEntry : public ProgramTest {
+protected:
+    ScreenText run_one(const std::string& name, size_t size)
+    {
+        fs::path media = make_media(name, size);
+        fs::path list = make_playlist("list.m3u", {{"#EXTINF:1,One", media}});
+        fs::path dest = root() / "dest";
+        fs::create_directories(dest);
+        start_at_prompt(list);
+        answer(p(dest));
+        expect_screen("ready", 30s);
+        ScreenText s = app().last_screen();
+        expect_exit_after_key(0);
+        EXPECT_EQ(read_file(dest / name), read_file(media));
+        return s;
+    }
+};
+
+TEST_F(SingleEntry, NameOfNinetyOneCharactersIsShortened)
+{
+    std::string name = std::string(87, 'n') + ".mp3";
+    ScreenText s = run_one(name, 100);
+    // "Kopy: " + 90 characters + "...  - " runs 3 columns into row 13,
+    // where the progress and "Ready" follow.
+    EXPECT_EQ(s.row(12), "Kopy: " + name.substr(0, 90) + "...");
+    EXPECT_EQ(s.row(13), " - Ready");
+    EXPECT_EQ(s.row(15), "ready");
+}
+
+TEST_F(SingleEntry, NameOfNinetyCharactersIsShownWhole)
+{
+    std::string name = std::string(86, 'n') + ".mp3";
+    ScreenText s = run_one(name, 100);
+    // The name and " - " end in column 99: the progress starts in column
+    // 100 and wraps, and "Ready" overwrites it there.
+    EXPECT_EQ(s.row(12), "Kopy: " + name + " - R");
+    EXPECT_EQ(s.row(13), "eady");
+    EXPECT_EQ(s.row(15), "ready");
+}
+
+struct TotalCase {
+    size_t bytes;
+    const char* row3;
+};
+
+class TotalDisplay : public SingleEntry, public ::testing::WithParamInterface<TotalCase> {};
+
+TEST_P(TotalDisplay, SwitchesFromMegabytesToGigabytesAt252Kilobytes)
+{
+    ScreenText s = run_one("a.mp3", GetParam().bytes);
+    EXPECT_EQ(s.row(3), GetParam().row3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, TotalDisplay,
+                         ::testing::Values(TotalCase{251 * 1024, "Datei 1 (0.245 MB ) von 1 ( 0MB ) wir Kopiert"},
+                                           TotalCase{252 * 1024, "Datei 1 (0.246 MB ) von 1 (0.000GB ) wir Kopiert"},
+                                           TotalCase{1536, "Datei 1 (0.001 MB ) von 1 ( 0MB ) wir Kopiert"}));
+
 // A file big enough that its copy lasts: the screen of the first entry and
 // its percentage can be watched while it runs.
 class LongCopy : public CopyRun {

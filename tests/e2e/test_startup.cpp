@@ -1,5 +1,6 @@
 // Start-up of the program: playlist choice, the destination prompt, the
 // folder question and creation, and every way the program ends there.
+#include <csignal>
 #include <regex>
 #include <set>
 #include <thread>
@@ -113,7 +114,7 @@ TEST_F(Startup, EditingKeysShapeTheDestination)
     fs::path want = root() / "abcd";
     a.type("garbage");
     a.tap(Key::escape); // erases the whole line
-    a.type(p(root()) + "/zz");
+    a.type(target_.join(p(root()), "zz"));
     a.tap(Key::backspace);
     a.tap(Key::backspace);
     a.type("ac");
@@ -260,6 +261,9 @@ TEST_P(DestinationItem, IsTheFirstItemOfTheTypedLine)
 {
     const ItemCase& c = GetParam();
     std::string typed = c.typed_after_root;
+    for (char& ch : typed)
+        if (ch == '/')
+            ch = target_.separator;
     std::string root_path = p(root());
     typed.replace(typed.find("@"), 1, root_path);
     reach_question(playlist(), typed);
@@ -275,12 +279,78 @@ TEST_P(DestinationItem, IsTheFirstItemOfTheTypedLine)
 
 INSTANTIATE_TEST_SUITE_P(Rules, DestinationItem,
                          ::testing::Values(ItemCase{"CommaEndsIt", "@/a, b", "a"},
+                                           ItemCase{"LeadingTabSkipped", "\t@/tab", "tab"},
                                            ItemCase{"QuotesKeepTheComma", "\"@/a, b\"", "a, b"},
                                            ItemCase{"LeadingBlanksSkipped", "   @/lead", "lead"},
                                            ItemCase{"TrailingBlanksKept", "@/trail  ", "trail  "},
                                            ItemCase{"LaterQuoteIsOrdinary", "@/in\"q\"", "in\"q\""},
                                            ItemCase{"TextAfterClosingQuoteDropped", "\"@/qq\"rest", "qq"}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(Startup, LineThatFillsTheRowLeavesAnEmptyRowBeforeTheQuestion)
+{
+    std::string root_path = p(root());
+    std::string dest = target_.join(root_path, std::string(48 - root_path.size(), 'f'));
+    ASSERT_EQ(std::string(k_prompt).size() + dest.size(), 100u);
+    reach_question(playlist(), dest);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(1), k_prompt + dest);
+    EXPECT_EQ(s.row(2), "");
+    EXPECT_EQ(s.row(3), k_missing);
+    EXPECT_EQ(s.row(4), k_question);
+}
+
+TEST_F(Startup, UpAndDownMoveTheInsertionByARowWidth)
+{
+    std::string base = target_.join(p(root()), "");
+    std::string line = base + std::string(110, 'x'); // wraps onto the second row
+    App& a = start_at_prompt(playlist());
+    a.type(line);
+    a.tap(Key::up); // 100 bytes back
+    a.type("Y");
+    a.tap(Key::down); // 100 forward: the end again
+    a.type("Z");
+    std::string want = line.substr(0, line.size() - 100) + "Y" + line.substr(line.size() - 100) + "Z";
+    ASSERT_TRUE(a.wait_for_text((std::string(k_prompt) + want).substr(0, 100)));
+    EXPECT_EQ(a.last_screen().row(2), want.substr(100 - std::string(k_prompt).size()));
+    a.tap(Key::enter);
+    expect_screen(k_question);
+    EXPECT_EQ(a.last_screen().row(3), k_missing);
+    a.type("j");
+    expect_normal_end();
+    EXPECT_TRUE(copied_into(root() / want.substr(base.size())));
+}
+
+// --- ways out ---
+
+TEST_F(Startup, CloseButtonEndsTheWaitAfterNothingSelected)
+{
+    App& a = start({}, {{"PATH", no_tools_path().string()}});
+    expect_screen("nothing selected");
+    std::this_thread::sleep_for(200ms);
+    a.close_window();
+    expect_exit(0);
+}
+
+TEST_F(Startup, CloseButtonIsIgnoredAtTheQuestion)
+{
+    fs::path dest = root() / "new";
+    reach_question(playlist(), p(dest));
+    App& a = app();
+    a.close_window();
+    EXPECT_TRUE(a.stays_unchanged(400ms));
+    a.type("j");
+    expect_normal_end();
+    EXPECT_TRUE(copied_into(dest));
+}
+
+TEST_F(Startup, TerminationRequestAtThePromptIsRuntimeErrorThirteen)
+{
+    App& a = start_at_prompt(playlist());
+    a.send_signal(SIGTERM);
+    expect_exit(13);
+    EXPECT_EQ(a.err(), "\r\nAborting due to runtime error 13 (\"termination request\" signal) in velmora::()\r\n\r\n");
+}
 
 // --- folder creation ---
 
@@ -305,7 +375,7 @@ TEST_F(Startup, CreatesEveryMissingLevelAndSaysReaddy)
 
 TEST_F(Startup, RelativeDestinationIsMadeInTheWorkingFolder)
 {
-    reach_question(playlist(), "sub/dir");
+    reach_question(playlist(), target_.join("sub", "dir"));
     App& a = app();
     a.type("j");
     expect_screen(" err 1");
