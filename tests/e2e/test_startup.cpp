@@ -283,6 +283,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, DestinationItem,
                                            ItemCase{"QuotesKeepTheComma", "\"@/a, b\"", "a, b"},
                                            ItemCase{"LeadingBlanksSkipped", "   @/lead", "lead"},
                                            ItemCase{"TrailingBlanksKept", "@/trail  ", "trail  "},
+                                           ItemCase{"TrailingSeparatorKept", "@/ts/", "ts"},
                                            ItemCase{"LaterQuoteIsOrdinary", "@/in\"q\"", "in\"q\""},
                                            ItemCase{"TextAfterClosingQuoteDropped", "\"@/qq\"rest", "qq"}),
                          [](const auto& info) { return std::string(info.param.label); });
