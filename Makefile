@@ -6,7 +6,9 @@ FUZZ_SECONDS ?= 60
 # The out-of-memory tests need allocations that fail instead of aborting.
 ASAN_ENV = ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 
-.PHONY: all deps build run test unit asan fuzz bench gallery screenshots windows clean
+SCREEN_TESTS = $(filter-out %_win32,$(basename $(notdir $(wildcard tests/unit/test_screen_*.cpp))))
+
+.PHONY: all deps build run test unit asan tsan fuzz bench gallery screenshots windows clean
 
 all: build
 
@@ -28,7 +30,13 @@ asan: deps
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && $(ASAN_ENV) ctest -L unit --output-on-failure -j$(JOBS)
 
-test: build asan
+# The screen layer's backend thread against the program thread.
+tsan: deps
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_E2E=OFF >/dev/null
+	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS)
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.]test_screen' --output-on-failure
+
+test: build asan tsan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 fuzz:
@@ -48,4 +56,4 @@ screenshots: build
 	bash tools/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-release build-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release build-fuzz
