@@ -71,42 +71,24 @@ struct Run {
     std::string destination;
     std::int32_t screen_width = 0;
     int unc_playlist = 0;
-    std::vector<std::string> lines; // the playlist, read once
     std::int32_t entry_count = 0;
     std::uint32_t total_kb = 0;
 };
 
-// A line past the end reads as empty, as a text file gives it.
-const std::string& line_at(const Run& run, size_t i)
-{
-    static const std::string empty;
-    return i < run.lines.size() ? run.lines[i] : empty;
-}
-
-void read_playlist(Run& run)
-{
-    int n = rt::free_file();
-    rt::open_text_input(n, run.playlist_path);
-    while (!rt::eof(n))
-        run.lines.push_back(rt::read_line(n));
-    rt::close(n);
-}
-
-// Calls fn(info_line, path_line) for every entry with a path, pairing lines
-// strictly after the header; returns false as soon as fn does.
+// Calls fn(info_line, path_line) for every entry of the open playlist `n`
+// that has a path, pairing lines strictly after the header and testing for
+// the end only after each pair; stops early when fn returns false.
 template <class Fn>
-void for_each_entry(const Run& run, Fn fn)
+void for_each_entry(int n, Fn fn)
 {
-    size_t i = 1;
     do {
-        const std::string& info = line_at(run, i);
-        const std::string& path = line_at(run, i + 1);
-        i += 2;
+        std::string info = rt::read_line(n);
+        std::string path = rt::read_line(n);
         if (path.empty())
             continue; // a blank line or a header-only list is no entry
         if (!fn(info, path))
             return;
-    } while (i < run.lines.size());
+    } while (!rt::eof(n));
 }
 
 std::string source_of(const Run& run, const std::string& path_line)
@@ -123,8 +105,10 @@ std::string source_of(const Run& run, const std::string& path_line)
 void counting_pass(Run& run)
 {
     TEXT_PRINT("laden", true);
-    read_playlist(run);
-    for_each_entry(run, [&](const std::string&, const std::string& path) {
+    int list = rt::free_file();
+    rt::open_text_input(list, run.playlist_path);
+    rt::read_line(list); // the header
+    for_each_entry(list, [&](const std::string&, const std::string& path) {
         int n = rt::free_file();
         std::int64_t size = 0;
         if (rt::try_open_binary_read(n, paths::resolve_entry(run.playlist_path, path))) {
@@ -135,6 +119,7 @@ void counting_pass(Run& run)
         ++run.entry_count;
         return true;
     });
+    rt::close(list);
     TEXT_PRINT("M3U geladen", true);
 }
 
@@ -162,19 +147,21 @@ void copy_pass(Run& run)
     std::string list_path = run.destination + paths::tail_from_last_sep(run.playlist_path);
     if (paths::tail_from_last_sep(run.playlist_path).empty())
         list_path = run.destination + paths::k_sep + run.playlist_path;
+    int list = rt::free_file();
+    rt::open_text_input(list, run.playlist_path);
     // Writing over the playlist being copied goes through a temporary
-    // name, so the original is replaced only by a complete list.
+    // name: the original is read to its end and replaced only then.
     bool over_itself = platform::same_file(list_path, run.playlist_path);
     std::string write_path = over_itself ? detail::temporary_of(list_path) : list_path;
     platform::delete_file(write_path);
     screen::WAIT_MS(100);
     int out = rt::free_file();
     rt::open_text_output(out, write_path);
-    rt::write_line(out, line_at(run, 0));
+    rt::write_line(out, rt::read_line(list));
     TEXT_PRINT("Readdy", true);
 
     std::int32_t entry_index = 0;
-    for_each_entry(run, [&](const std::string& info_line, const std::string& path_line) {
+    for_each_entry(list, [&](const std::string& info_line, const std::string& path_line) {
         std::string source = source_of(run, path_line);
         std::string target = paths::target_of(run.destination, path_line);
         screen::TEXT_CLEAR();
@@ -206,6 +193,7 @@ void copy_pass(Run& run)
 
     while (screen::KEY_DOWN(screen::scan::esc)) {
     }
+    rt::close(list);
     rt::close(out);
     if (over_itself && !platform::rename_replace(write_path, list_path))
         rt::fail(3);
