@@ -57,6 +57,10 @@ std::int8_t load_of_value(double percent);
 // when it has no "cpu0" line.
 bool cpu0_times(const std::string& stat_text, std::uint64_t& busy, std::uint64_t& total);
 
+// DOWNLOAD through the named library ("urlmon.dll", "libcurl.so.4"); a
+// library or function that cannot be loaded gives a nonzero code.
+std::int32_t download_with(const char* library, const std::string& url, const std::string& file_name);
+
 } // namespace detail
 
 } // namespace explorer

@@ -119,8 +119,13 @@ std::atomic<unsigned> g_download_count{0};
 std::int32_t DOWNLOAD(const std::string& url, const std::string& file_name)
 {
     RT_PROC("explorer", "DOWNLOAD");
+    return detail::download_with("libcurl.so.4", url, file_name);
+}
+
+std::int32_t detail::download_with(const char* library, const std::string& url, const std::string& file_name)
+{
     // Loaded on every call and never released, as urlmon.dll is.
-    void* lib = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    void* lib = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
     if (lib == nullptr)
         return k_curl_failed_init;
     auto init = reinterpret_cast<curl_init_fn>(::dlsym(lib, "curl_easy_init"));

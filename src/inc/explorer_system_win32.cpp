@@ -66,8 +66,13 @@ std::atomic<unsigned> g_download_count{0};
 std::int32_t DOWNLOAD(const std::string& url, const std::string& file_name)
 {
     RT_PROC("explorer", "DOWNLOAD");
+    return detail::download_with("urlmon.dll", url, file_name);
+}
+
+std::int32_t detail::download_with(const char* library, const std::string& url, const std::string& file_name)
+{
     // Loaded on every call and never released.
-    HMODULE lib = LoadLibraryA("urlmon.dll");
+    HMODULE lib = LoadLibraryA(library);
     if (lib == nullptr)
         return static_cast<std::int32_t>(last_error());
     // Through void (*)(): a cast GCC accepts between unrelated function types.
