@@ -199,22 +199,25 @@ void open_binary(int n, const std::string& path, Loc loc)
     attach(s, fp, Kind::binary);
 }
 
-void open_std_input(int n, Loc loc)
+namespace {
+void bind_std(int n, std::FILE* stream, Kind kind, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = slot_for_open(n, loc);
-    s.fp = stdin;
-    s.kind = Kind::std_in;
+    s.fp = stream;
+    s.kind = kind;
     s.pos = s.length = 0;
+}
+} // namespace
+
+void open_std_input(int n, Loc loc)
+{
+    bind_std(n, stdin, Kind::std_in, loc);
 }
 
 void open_std_output(int n, Loc loc)
 {
-    std::lock_guard lock(g_mutex);
-    Slot& s = slot_for_open(n, loc);
-    s.fp = stdout;
-    s.kind = Kind::std_out;
-    s.pos = s.length = 0;
+    bind_std(n, stdout, Kind::std_out, loc);
 }
 
 void open_pipe(int n, const std::string& command, Loc loc)
