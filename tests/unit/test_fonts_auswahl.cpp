@@ -10,6 +10,7 @@
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
 #include "support/support.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
@@ -26,16 +27,13 @@ rt::Array<std::string> list(std::initializer_list<const char*> items, std::int32
     return a;
 }
 
-class Auswahl : public ::testing::Test {
+class Auswahl : public testsupport::WindowTest {
 protected:
     void SetUp() override
     {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        fonts::SET_VXFONT(16);
+        WindowTest::SetUp();
         drives = list({"C:\\", "D:\\", "E:\\"});
     }
-    void TearDown() override { st::reset(); }
 
     // One call, with its duration in seconds.
     std::string call(rt::Array<std::string>& entries, std::int32_t& pos, double delay, double* took = nullptr)

@@ -4,25 +4,19 @@
 #include "inc/fonts.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
 
 namespace {
 
-class Grid : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        ASSERT_EQ(fonts::SET_VXFONT(16), 1);
-    }
-    void TearDown() override { st::reset(); }
-};
+using Grid = testsupport::WindowTest;
 
 TEST_F(Grid, SetVxfontAcceptsOnlyTheThreeHeights)
 {
+    EXPECT_EQ(fonts::SET_VXFONT(16), 1);
+    EXPECT_EQ(st::grid_rows(), 25);
     EXPECT_EQ(fonts::SET_VXFONT(14), 1);
     EXPECT_EQ(st::grid_rows(), 28);
     EXPECT_EQ(fonts::SET_VXFONT(8), 1);

@@ -9,6 +9,7 @@
 #include "screen/testing.hpp"
 #include "support/golden.hpp"
 #include "support/support.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
@@ -50,15 +51,8 @@ struct TestFont {
     }
 };
 
-class Text : public ::testing::Test {
+class Text : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        ASSERT_EQ(fonts::SET_VXFONT(16), 1);
-    }
-    void TearDown() override { st::reset(); }
     static Picture blank() { return testsupport::picture(800, 400, k_black); }
 };
 

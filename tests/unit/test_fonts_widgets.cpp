@@ -13,6 +13,7 @@
 #include "screen/testing.hpp"
 #include "support/golden.hpp"
 #include "support/support.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
@@ -48,16 +49,13 @@ struct Expected {
     }
 };
 
-class Widgets : public ::testing::Test {
+class Widgets : public testsupport::WindowTest {
 protected:
     void SetUp() override
     {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        fonts::SET_VXFONT(16);
+        WindowTest::SetUp();
         hl::set_mouse(790, 390); // parked far from every widget
     }
-    void TearDown() override { st::reset(); }
 };
 
 // ---------------------------------------------------------------- BUTTON

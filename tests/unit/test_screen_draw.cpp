@@ -9,6 +9,7 @@
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
 #include "support/golden.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
@@ -24,15 +25,8 @@ constexpr Color k_green = 0xFF00FF00;
 constexpr Color k_blue = 0xFF0000FF;
 constexpr Color k_mask = 0xFFFF00FF;
 
-class Draw : public ::testing::Test {
+class Draw : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        TEXT_WIDTH(100, 25);
-    }
-    void TearDown() override { st::reset(); }
 
     static Picture blank() { return testsupport::picture(800, 400, k_black); }
 };

@@ -5,22 +5,14 @@
 #include "screen/line_editor.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
 
 namespace {
 
-class Keys : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        TEXT_WIDTH(100, 25);
-    }
-    void TearDown() override { st::reset(); }
-};
+using Keys = testsupport::WindowTest;
 
 TEST_F(Keys, PollGivesBytesAndExtendedPairs)
 {

@@ -4,22 +4,14 @@
 
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
 
 namespace {
 
-class Grid : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        ASSERT_EQ(TEXT_WIDTH(100, 25), 0);
-    }
-    void TearDown() override { st::reset(); }
-};
+using Grid = testsupport::WindowTest;
 
 TEST_F(Grid, OpensAtTheTopLeftOnBlack)
 {

@@ -14,6 +14,7 @@
 #include "support/support.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/velmora.hpp"
+#include "support/window.hpp"
 
 using namespace screen;
 namespace st = screen::testing;
@@ -22,13 +23,11 @@ using testsupport::write_file;
 
 namespace {
 
-class Copy : public ::testing::Test {
+class Copy : public testsupport::WindowTest {
 protected:
     void SetUp() override
     {
-        st::reset();
-        ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
-        fonts::SET_VXFONT(16);
+        WindowTest::SetUp();
         TEXT_LOCATE(12, 1);
         TEXT_PRINT("Kopy: song.mp3 - ", false);
         st::on_print([this](int row, int column, const std::string& text) {
@@ -38,7 +37,6 @@ protected:
                 after_figure.push_back(text);
         });
     }
-    void TearDown() override { st::reset(); }
 
     std::string source(size_t size, const std::string& name = "src.bin")
     {
