@@ -16,6 +16,10 @@ namespace {
 std::atomic<long> g_allocations{0};
 }
 
+// Counting replacements of the global allocation functions; they pair malloc
+// with free, which the compiler cannot see through.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t n)
 {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
