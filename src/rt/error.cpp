@@ -92,6 +92,10 @@ std::vector<void (*)()>& fail_hooks()
 
 [[noreturn]] void report_and_exit(int number, int line)
 {
+#ifdef _WIN32
+    // The hooks remove half-written files, which Windows refuses while open.
+    close_files_for_exit();
+#endif
     for (auto hook : fail_hooks())
         hook();
     char buf[512];

@@ -403,6 +403,17 @@ void flush_all_files()
             std::fflush(s.fp);
 }
 
+void close_files_for_exit()
+{
+    // Like flush_all_files: the failing caller may hold the table lock.
+    for (auto& s : g_files) {
+        if (s.fp != nullptr && s.kind != Kind::pipe && s.kind != Kind::std_in && s.kind != Kind::std_out) {
+            std::fclose(s.fp);
+            s = Slot{};
+        }
+    }
+}
+
 bool file_exists(const std::string& path)
 {
     std::FILE* fp = fopen_checked(path, "rb");

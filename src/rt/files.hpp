@@ -54,6 +54,9 @@ std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written
 
 void close(int n, Loc loc = Loc::current());
 void flush_all_files();
+// Closes every file but pipes and the standard streams, without checks,
+// on the way out of a runtime error (Windows deletes no file held open).
+void close_files_for_exit();
 
 // A regular file that can be opened for reading now; a folder never exists.
 bool file_exists(const std::string& path);
