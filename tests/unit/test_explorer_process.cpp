@@ -3,9 +3,7 @@
 // that the lister sees and the killer ends, with its reports.
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <process.h>
-#else
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -51,21 +49,14 @@ const std::string k_sleeper = "velmoratest_sl33p.exe";
 
 std::string sleeper_copy(const TempDir& dir)
 {
-    char* self = nullptr;
-    _get_pgmptr(&self);
     std::string copy = dir.file(k_sleeper);
-    std::filesystem::copy_file(self, copy);
+    std::filesystem::copy_file(_pgmptr, copy);
     return copy;
 }
 
 std::string sleep_tail(int seconds)
 {
     return "--velmora-sleep " + std::to_string(seconds);
-}
-
-long long own_pid()
-{
-    return _getpid();
 }
 #else
 // Longer than the 15 bytes the kernel keeps of a name.
