@@ -1,6 +1,7 @@
 // Module explorer, Win32 bodies of the system queries: GetDriveTypeA, the
 // processor load by a Windows Script Host script, and urlmon's download.
 #include <windows.h>
+#include <urlmon.h>
 
 #include <atomic>
 #include <cstdio>
@@ -52,7 +53,52 @@ std::int8_t CPUAUSLASTUNG()
 }
 
 namespace {
-using download_fn = HRESULT(WINAPI*)(void*, const char*, const char*, DWORD, void*);
+using download_fn = HRESULT(WINAPI*)(IUnknown*, const char*, const char*, DWORD, IBindStatusCallback*);
+
+// Hears the HTTP status, which the download function may not act on: an
+// error page must not be saved as the file. Lives on the caller's stack.
+class StatusListener final : public IBindStatusCallback, public IHttpNegotiate {
+public:
+    DWORD status = 0;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    {
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IBindStatusCallback))
+            *out = static_cast<IBindStatusCallback*>(this);
+        else if (riid == __uuidof(IHttpNegotiate))
+            *out = static_cast<IHttpNegotiate*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
+    STDMETHODIMP OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
+    STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+    STDMETHODIMP GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+    STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+    STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+    STDMETHODIMP BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* extra) override
+    {
+        if (extra != nullptr)
+            *extra = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP OnResponse(DWORD code, LPCWSTR, LPCWSTR, LPWSTR* extra) override
+    {
+        status = code;
+        if (extra != nullptr)
+            *extra = nullptr;
+        return S_OK;
+    }
+};
 
 HRESULT last_error()
 {
@@ -83,7 +129,10 @@ std::int32_t detail::download_with(const char* library, const std::string& url, 
     // Into a name of its own beside the target, which appears only whole.
     std::string part = file_name + ".part" + std::to_string(GetCurrentProcessId()) + "-" +
                        std::to_string(++g_download_count);
-    HRESULT hr = download(nullptr, url.c_str(), part.c_str(), 0, nullptr);
+    StatusListener listener;
+    HRESULT hr = download(nullptr, url.c_str(), part.c_str(), 0, &listener);
+    if (hr == S_OK && listener.status >= 400)
+        hr = INET_E_DOWNLOAD_FAILURE;
     if (hr == S_OK && !platform::rename_replace(part, file_name))
         hr = last_error();
     if (hr != S_OK)

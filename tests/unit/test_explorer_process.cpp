@@ -89,6 +89,13 @@ void start_sleepers(const std::string& program, int count, int seconds = 60)
         ASSERT_NE(explorer::RUN2(program, sleep_tail(seconds)), nullptr);
 }
 
+// Wine's taskkill.exe knows no /t and refuses the whole command line.
+bool killer_works()
+{
+    static const bool works = TASKKILL("velmoratest_n0thing.exe").rfind("128 - ", 0) == 0;
+    return works;
+}
+
 bool lister_works()
 {
     rt::Array<std::string> names;
@@ -247,6 +254,9 @@ TEST(Tasklist, ListsTheRunningProgramsFromIndexOne)
 
 TEST(Taskkill, EndsEveryProcessOfTheNameWithItsReport)
 {
+    if (!killer_works())
+        GTEST_SKIP() << "taskkill here cannot end a process tree (Wine's taskkill.exe knows no /t): "
+                     << TASKKILL("velmoratest_n0thing.exe");
     TempDir dir;
     start_sleepers(sleeper_copy(dir), 3);
     if (lister_works()) {
@@ -270,11 +280,12 @@ TEST(Taskkill, EndsEveryProcessOfTheNameWithItsReport)
         EXPECT_TRUE(proctest::wait_for([] { return RUNNING2(k_sleeper) == 0; }, 10));
     }
     // Now there is none left to end.
-    auto r = testsupport::run_child([] { std::fputs(TASKKILL(k_sleeper).c_str(), stdout); });
-    EXPECT_EQ(r.out.substr(0, k_not_found.size()), k_not_found);
 #ifndef _WIN32
+    auto r = testsupport::run_child([] { std::fputs(TASKKILL(k_sleeper).c_str(), stdout); });
     EXPECT_EQ(r.out, k_not_found);
     EXPECT_EQ(r.err, "ERROR: The process \"" + k_sleeper + "\" not found.\n");
+#else
+    EXPECT_EQ(TASKKILL(k_sleeper).substr(0, k_not_found.size()), k_not_found);
 #endif
 }
 
@@ -290,7 +301,10 @@ TEST(Taskkill, AHostileNameEndsNothingAndRunsNothing)
     for (const std::string& name : {k_sleeper + " & copy victim.txt made1.txt", k_sleeper + "\" & copy victim.txt made2.txt",
                                     k_sleeper + "; touch made3.txt", k_sleeper + " | del victim.txt",
                                     k_sleeper + "$(touch made4.txt)", k_sleeper.substr(0, 10) + "*"}) {
-        EXPECT_EQ(TASKKILL(name).substr(0, k_not_found.size()), k_not_found) << name;
+        std::string report = TASKKILL(name);
+        if (killer_works()) {
+            EXPECT_EQ(report.substr(0, k_not_found.size()), k_not_found) << name;
+        }
     }
     if (lister_works()) {
         EXPECT_EQ(RUNNING(k_sleeper), 1);

@@ -14,7 +14,10 @@
 #include <unistd.h>
 #endif
 
+#include <cstdlib>
 #include <filesystem>
+#include <random>
+#include <thread>
 #include <regex>
 #include <string>
 #include <vector>
@@ -379,5 +382,81 @@ TEST(Download, AFailureWritesNothing)
     EXPECT_NE(DOWNLOAD(server.url("x"), local.file("no-folder/x.bin")), 0);
     EXPECT_EQ(read_file(local.file("old.bin")), "alt");
     EXPECT_EQ(files_in(local.path()), 1u);
+}
+#endif
+#ifdef _WIN32
+namespace {
+
+// Wine maps the Unix root to Z:, and its start /unix runs a Unix program:
+// so the server is the same python3, serving a folder under Z:\tmp.
+const char* const k_server_script =
+    "import http.server, os, sys, threading, time\n"
+    "root = sys.argv[1]\n"
+    "class Handler(http.server.SimpleHTTPRequestHandler):\n"
+    "    def __init__(self, *a, **k): super().__init__(*a, directory=root, **k)\n"
+    "    def log_message(self, *a): pass\n"
+    "s = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)\n"
+    "open(os.path.join(root, 'port.tmp'), 'w').write(str(s.server_address[1]))\n"
+    "os.replace(os.path.join(root, 'port.tmp'), os.path.join(root, 'port'))\n"
+    "threading.Thread(target=s.serve_forever, daemon=True).start()\n"
+    "end = time.time() + 120\n"
+    "while time.time() < end and not os.path.exists(os.path.join(root, 'stop')): time.sleep(0.1)\n"
+    "s.shutdown()\n";
+
+class WineHttpServer {
+public:
+    WineHttpServer()
+    {
+        if (!std::filesystem::is_directory("Z:\\tmp") || !exists("Z:\\usr\\bin\\python3"))
+            return;
+        std::string name = "velmora-dl-" + std::to_string(std::random_device{}());
+        dir_ = "Z:\\tmp\\" + name;
+        std::filesystem::create_directory(dir_);
+        write_file(dir_ + "\\server.py", k_server_script);
+        std::string unix_dir = "/tmp/" + name;
+        int rc = std::system(("start /unix /usr/bin/python3 " + unix_dir + "/server.py " + unix_dir).c_str());
+        (void)rc;
+        if (proctest::wait_for([this] { return exists(dir_ + "\\port"); }, 20))
+            port_ = read_file(dir_ + "\\port");
+    }
+    ~WineHttpServer()
+    {
+        if (dir_.empty())
+            return;
+        write_file(dir_ + "\\stop", "");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    WineHttpServer(const WineHttpServer&) = delete;
+    WineHttpServer& operator=(const WineHttpServer&) = delete;
+    bool ready() const { return !port_.empty(); }
+    std::string file(const std::string& name) const { return dir_ + "\\" + name; }
+    std::string url(const std::string& name) const { return "http://127.0.0.1:" + port_ + "/" + name; }
+
+private:
+    std::string dir_;
+    std::string port_;
+};
+
+} // namespace
+
+TEST(Download, ThroughUrlmonFromALocalServer)
+{
+    WineHttpServer server;
+    if (!server.ready())
+        GTEST_SKIP() << "no python3 HTTP server reachable from here (needs Wine's Z: drive and start /unix)";
+    TempDir local;
+    std::string body(200000, '\0');
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    write_file(server.file("media.bin"), body);
+    EXPECT_EQ(DOWNLOAD(server.url("media.bin"), local.file("copy.bin")), 0);
+    EXPECT_EQ(read_file(local.file("copy.bin")), body);
+    write_file(local.file("old.bin"), "alt");
+    EXPECT_NE(DOWNLOAD(server.url("missing.bin"), local.file("old.bin")), 0);
+    EXPECT_NE(DOWNLOAD("http://127.0.0.1:1/x", local.file("old.bin")), 0);
+    EXPECT_EQ(read_file(local.file("old.bin")), "alt");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local.path()), std::filesystem::directory_iterator()), 2);
 }
 #endif
