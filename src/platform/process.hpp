@@ -31,8 +31,6 @@ struct ProcessEntry {
 };
 // The live processes in the table's order; false when there is no table.
 bool list_processes(std::vector<ProcessEntry>& out);
-// The executable's file name of one process ("" when it is gone).
-std::string process_image(long long pid);
 // Ends a process at once: 0, or the errno of the failure.
 int kill_process(long long pid);
 #endif

@@ -248,16 +248,6 @@ bool list_processes(std::vector<ProcessEntry>& out)
     return true;
 }
 
-std::string process_image(long long pid)
-{
-    std::string comm;
-    char state = 0;
-    long long parent = 0;
-    if (!read_stat(pid, comm, state, parent) || state == 'Z' || state == 'X')
-        return {};
-    return image_of(pid, comm);
-}
-
 int kill_process(long long pid)
 {
     if (pid <= 0)
