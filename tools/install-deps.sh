@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, once.
 set -euo pipefail
 packages=(cmake g++ pkg-config make libgtest-dev libsdl2-dev xvfb libx11-dev libxtst-dev x11-utils
-          console-setup-linux python3)
+          console-setup-linux python3 libcurl4)
 # Extra groups: `install-deps.sh screenshots` adds what taking the pictures needs.
 for group in "$@"; do
   case "$group" in
