@@ -58,6 +58,8 @@ start_wine() {
     export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     export WINEARCH=win64
     mkdir -p "$WINEPREFIX"
+    # A server left persistent by an earlier run would keep -w waiting.
+    wineserver -k 2>/dev/null || true
     wineboot --init >/dev/null 2>&1
     wineserver -w
     # One server for the whole run instead of one start per test.
@@ -88,7 +90,9 @@ run_tests() {
             echo "FAIL $name (exit $rc)  $summary"
             grep -aE '^\[  FAILED  \]|Failure|error:' "$logs/$name.out" | tr -d '\r' | head -20 | sed 's/^/    /'
         fi
-        grep -ah '^\[  SKIPPED \] [A-Za-z]' "$logs/$name.out" | tr -d '\r' | sed 's/^/    /' || true
+        # Skipped tests with the reason gtest printed just above each.
+        grep -ahB1 '^\[  SKIPPED \] [A-Za-z].*([0-9]* ms)' "$logs/$name.out" | tr -d '\r' | grep -v '^--$' |
+            sed 's/^/    /' || true
     done
     echo "windows: $passed passed, $failed failed"
     [ "$failed" -eq 0 ] || { echo "failed: ${names[*]} (logs in $logs)"; return 1; }

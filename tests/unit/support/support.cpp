@@ -340,6 +340,15 @@ TempDir::TempDir()
     }
 }
 
+std::string TempDir::file(const std::string& name) const
+{
+    std::string out = path_ + k_sep + name;
+    for (size_t i = path_.size(); i < out.size(); ++i)
+        if (out[i] == '/')
+            out[i] = k_sep;
+    return out;
+}
+
 TempDir::~TempDir()
 {
     std::error_code ec;

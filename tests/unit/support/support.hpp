@@ -33,7 +33,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + k_sep + name; }
+    // `name` may have '/' between its levels; they become the platform's separator.
+    std::string file(const std::string& name) const;
 
 private:
     std::string path_;
