@@ -8,7 +8,7 @@ ASAN_ENV = ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS
 
 SCREEN_TESTS = $(filter-out %_win32,$(basename $(notdir $(wildcard tests/unit/test_screen_*.cpp))))
 
-.PHONY: all deps build run test unit asan tsan fuzz bench gallery screenshots windows clean
+.PHONY: all deps build run test unit asan tsan fuzz bench load gallery screenshots windows windows-test clean
 
 all: build
 
@@ -36,7 +36,14 @@ tsan: deps
 	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS)
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.]test_screen' --output-on-failure
 
-test: build asan tsan
+windows:
+	bash tools/windows.sh build
+
+# The Windows build's unit tests under Wine.
+windows-test:
+	bash tools/windows.sh test
+
+test: build asan tsan windows-test
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 fuzz:
@@ -48,6 +55,12 @@ bench: deps
 	cmake --build $(BUILD)-release -j$(JOBS) --target copy_bench
 	./$(BUILD)-release/bench/copy_bench
 
+# A 100,000-entry playlist: peak memory and time per entry.
+load: deps
+	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF >/dev/null
+	cmake --build $(BUILD)-release -j$(JOBS) --target load_bench
+	./$(BUILD)-release/bench/load_bench
+
 gallery: build
 	./$(BUILD)/velmora-gallery
 
@@ -56,4 +69,4 @@ screenshots: build
 	bash tools/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release build-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release build-fuzz build-win
