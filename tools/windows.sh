@@ -3,6 +3,9 @@
 # MinGW-w64, and runs the tests under Wine in a private prefix and display.
 #   tools/windows.sh build   configure and build only
 #   tools/windows.sh test    build, then run every unit test .exe under Wine
+#   tools/windows.sh e2e E2E_TESTS
+#                            build, then run the end-to-end suite (a Linux
+#                            e2e_tests program) against velmora.exe under Wine
 # BUILD_WIN names the build folder (default: build-win in the repository).
 set -euo pipefail
 
@@ -11,14 +14,18 @@ build=${BUILD_WIN:-$root/build-win}
 jobs=${JOBS:-2}
 cmd=${1:-}
 
-usage() { echo "usage: $0 build|test" >&2; exit 2; }
-[ "$cmd" = build ] || [ "$cmd" = test ] || usage
+usage() { echo "usage: $0 build|test|e2e E2E_TESTS" >&2; exit 2; }
+case "$cmd" in
+build | test) ;;
+e2e) [ -n "${2:-}" ] && [ -x "$2" ] || usage ;;
+*) usage ;;
+esac
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 install_deps() {
     local packages=(cmake make g++-mingw-w64-x86-64 libgtest-dev)
-    [ "$cmd" = test ] && packages+=(wine wine64 xvfb)
+    [ "$cmd" != build ] && packages+=(wine wine64 xvfb)
     local missing=()
     for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
     [ ${#missing[@]} -eq 0 ] && return
@@ -98,11 +105,28 @@ run_tests() {
     [ "$failed" -eq 0 ] || { echo "failed: ${names[*]} (logs in $logs)"; return 1; }
 }
 
+# The suite starts its own display and drives the program through the
+# launcher, with Windows paths for the files it hands over.
+run_e2e() {
+    local e2e
+    e2e=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    (cd "$(dirname "$e2e")" &&
+        VELMORA_BIN="$build/velmora.exe" VELMORA_E2E_LAUNCHER=wine VELMORA_E2E_SEPARATOR='\' \
+        VELMORA_E2E_DRIVE=Z: VELMORA_E2E_OUT="$build/e2e-output" "$e2e")
+}
+
 install_deps
 build_all
-if [ "$cmd" = test ]; then
+case "$cmd" in
+test)
     trap cleanup EXIT
     start_xvfb
     start_wine
     run_tests
-fi
+    ;;
+e2e)
+    trap cleanup EXIT
+    start_wine
+    run_e2e "$2"
+    ;;
+esac
