@@ -2,6 +2,7 @@
 #include "rt/error.hpp"
 
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -12,10 +13,13 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <stdio.h>
 #define RT_WRITE _write
+#define RT_UNLINK _unlink
 #else
 #include <unistd.h>
 #define RT_WRITE ::write
+#define RT_UNLINK ::unlink
 #endif
 
 namespace rt {
@@ -84,10 +88,12 @@ void write_all(const char* s, int n)
     }
 }
 
-std::vector<void (*)()>& fail_hooks()
+char g_removal[4096] = {0};
+
+void remove_pending_file()
 {
-    static std::vector<void (*)()> hooks;
-    return hooks;
+    if (g_removal[0] != '\0')
+        RT_UNLINK(g_removal);
 }
 
 [[noreturn]] void report_and_exit(int number, int line)
@@ -96,8 +102,7 @@ std::vector<void (*)()>& fail_hooks()
     // The hooks remove half-written files, which Windows refuses while open.
     close_files_for_exit();
 #endif
-    for (auto hook : fail_hooks())
-        hook();
+    remove_pending_file();
     char buf[512];
     int n = format_report(buf, sizeof buf, number, t_module, t_proc, line);
     std::fflush(stdout);
@@ -118,6 +123,7 @@ extern "C" void on_signal(int sig)
     case SIGABRT: number = 14; break;
     default: number = 0; break;
     }
+    remove_pending_file();
     char buf[512];
     int n = format_report(buf, sizeof buf, number, t_module, t_proc, 0);
     write_all(buf, n);
@@ -176,10 +182,18 @@ void install_signal_handlers()
         std::signal(sig, on_signal);
 }
 
-void at_fail(void (*hook)())
+void remove_on_abort(const std::string& path)
 {
-    std::lock_guard lock(g_end_mutex);
-    fail_hooks().push_back(hook);
+    if (path.size() >= sizeof g_removal) {
+        g_removal[0] = '\0';
+        return;
+    }
+    // Cleared first so a signal in between never sees half a path.
+    g_removal[0] = '\0';
+    std::memcpy(g_removal + 1, path.c_str() + (path.empty() ? 0 : 1), path.size());
+    g_removal[path.size()] = '\0';
+    if (!path.empty())
+        g_removal[0] = path[0];
 }
 
 void at_end(void (*hook)())

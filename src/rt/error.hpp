@@ -36,9 +36,10 @@ private:
 // termination and abort signals into errors 9..14.
 void install_signal_handlers();
 
-// Hooks run on the way out after a runtime error (not after a signal), e.g.
-// to remove a half-written temporary file.
-void at_fail(void (*hook)());
+// A file to delete if a runtime error or a signal ends the program (a
+// half-written temporary); an empty path clears it. Kept in a fixed buffer
+// so the signal path can delete it without allocating.
+void remove_on_abort(const std::string& path);
 
 // Hooks run before a normal end (e.g. closing the window); not on a runtime error.
 void at_end(void (*hook)());

@@ -60,19 +60,6 @@ std::vector<unsigned char>& buffer()
     return buf;
 }
 
-// The temporary being written, removed when a runtime error ends the run
-// (a disk that is full should not stay full of a half copy).
-std::string& pending()
-{
-    static std::string path;
-    return path;
-}
-
-void remove_pending()
-{
-    if (!pending().empty())
-        platform::delete_file(pending());
-}
 
 } // namespace
 
@@ -90,10 +77,9 @@ void COPY(const std::string& source, const std::string& target)
         return;
     }
     const std::string temp = detail::temporary_of(target);
-    static const bool hooked = (rt::at_fail(remove_pending), true);
-    (void)hooked;
     int dst = rt::free_file();
-    pending() = temp;
+    // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
+    rt::remove_on_abort(temp);
     rt::open_binary_new(dst, temp);
 
     std::int32_t row = 0, column = 0, visible = 0;
@@ -150,7 +136,7 @@ void COPY(const std::string& source, const std::string& target)
                 rt::close(dst);
                 screen::WAIT_MS(10);
                 platform::delete_file(temp);
-                pending().clear();
+                rt::remove_on_abort("");
                 return;
             }
         }
@@ -160,7 +146,7 @@ void COPY(const std::string& source, const std::string& target)
     rt::close(dst);
     if (!platform::rename_replace(temp, target))
         rt::fail(3);
-    pending().clear();
+    rt::remove_on_abort("");
     TEXT_LOCATE(row, column);
     TEXT_PRINT("Ready", true);
 }

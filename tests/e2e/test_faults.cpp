@@ -300,8 +300,7 @@ TEST_F(Faults, AFifoInThePlaylistCountsAsNoFileAndHangsNothing)
 
 // --- signals and kills ---
 
-// Off until a signal's report removes the temporary as a failed call's does.
-TEST_F(Faults, DISABLED_TerminationRequestMidCopyLeavesNoPartialFileBehind)
+TEST_F(Faults, TerminationRequestMidCopyLeavesNoPartialFileBehind)
 {
     fs::path list = media_list({64u << 20, 2000});
     fs::path dest = root() / "dest";
