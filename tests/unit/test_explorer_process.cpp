@@ -319,11 +319,14 @@ TEST(Taskkill, AHostileNameEndsNothingAndRunsNothing)
 TEST(Taskkill, EndsTheChildrenToo)
 {
     TempDir dir;
-    std::string sleep = sleeper_copy(dir);
+    // A name of its own: other test programs run their sleepers meanwhile.
+    const std::string child_name = "velmoratest_ch1ld";
+    std::string sleep = dir.file(child_name);
+    std::filesystem::copy_file("/bin/sleep", sleep);
     std::string shell = dir.file("velmoratest_sh3ll");
     std::filesystem::copy_file("/bin/sh", shell);
     ASSERT_NE(explorer::RUN2(shell, "-c \"'" + sleep + "' 60 & '" + sleep + "' 60 & wait\""), nullptr);
-    ASSERT_TRUE(proctest::wait_for([] { return RUNNING2(k_sleeper) == 2; }, 20));
+    ASSERT_TRUE(proctest::wait_for([&] { return RUNNING2(child_name) == 2; }, 20));
     std::string report = TASKKILL("velmoratest_sh3ll");
     auto lines = lines_of(report);
     ASSERT_EQ(lines.size(), 4u) << report;
@@ -337,7 +340,7 @@ TEST(Taskkill, EndsTheChildrenToo)
                      "\\) has been terminated\\.");
     EXPECT_TRUE(std::regex_match(lines[1], child)) << lines[1];
     EXPECT_TRUE(std::regex_match(lines[2], child)) << lines[2];
-    EXPECT_TRUE(proctest::wait_for([] { return RUNNING2(k_sleeper) == 0; }, 10));
+    EXPECT_TRUE(proctest::wait_for([&] { return RUNNING2(child_name) == 0; }, 10));
 }
 
 TEST(Explorer, OpensExactlyThePathThroughXdgOpen)
