@@ -28,6 +28,12 @@ std::string test_stem()
 
 } // namespace
 
+bool under_wine()
+{
+    const char* launcher = std::getenv("VELMORA_E2E_LAUNCHER");
+    return launcher && *launcher;
+}
+
 void ProgramTest::SetUp()
 {
     root_ = make_temp_dir();

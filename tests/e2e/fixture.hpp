@@ -24,6 +24,10 @@ struct Entry {
     fs::path media;
 };
 
+// True when the program runs through a launcher (Wine): there the real
+// common dialog opens and Windows rules for names and signals apply.
+bool under_wine();
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -139,6 +139,8 @@ TEST_F(Startup, EditingKeysShapeTheDestination)
 
 TEST_F(Startup, CancelledDialogShowsNothingSelectedAndEndsWithZero)
 {
+    if (under_wine())
+        GTEST_SKIP() << "under Wine the common file dialog opens and waits; no \"nothing selected\" without a chooser";
     playlist();
     App& a = start({}, {{"PATH", no_tools_path().string()}});
     expect_screen("nothing selected");
@@ -160,6 +162,8 @@ class PlaylistArgument : public Startup, public ::testing::WithParamInterface<Ar
 TEST_P(PlaylistArgument, IsTakenOnlyWhenAnExistingFileEndsInM3u)
 {
     const ArgumentCase& c = GetParam();
+    if (!c.accepted && under_wine())
+        GTEST_SKIP() << "under Wine a refused argument opens the common file dialog, which waits; no \"nothing selected\"";
     fs::path list = root() / "args" / c.name;
     fs::create_directories(list.parent_path());
     if (c.kind == ArgumentCase::file)
@@ -260,6 +264,9 @@ class DestinationItem : public Startup, public ::testing::WithParamInterface<Ite
 TEST_P(DestinationItem, IsTheFirstItemOfTheTypedLine)
 {
     const ItemCase& c = GetParam();
+    const std::string folder = c.folder;
+    if (under_wine() && (folder.find('"') != std::string::npos || (!folder.empty() && folder.back() == ' ')))
+        GTEST_SKIP() << "\"" << folder << "\" is not a valid Windows name (trailing blank or '\"')";
     std::string typed = c.typed_after_root;
     for (char& ch : typed)
         if (ch == '/')
@@ -326,6 +333,8 @@ TEST_F(Startup, UpAndDownMoveTheInsertionByARowWidth)
 
 TEST_F(Startup, CloseButtonEndsTheWaitAfterNothingSelected)
 {
+    if (under_wine())
+        GTEST_SKIP() << "under Wine the common file dialog opens and waits; no \"nothing selected\" without a chooser";
     App& a = start({}, {{"PATH", no_tools_path().string()}});
     expect_screen("nothing selected");
     std::this_thread::sleep_for(200ms);
@@ -347,6 +356,8 @@ TEST_F(Startup, CloseButtonIsIgnoredAtTheQuestion)
 
 TEST_F(Startup, TerminationRequestAtThePromptIsRuntimeErrorThirteen)
 {
+    if (under_wine())
+        GTEST_SKIP() << "a SIGTERM from outside kills the Wine process (status 143); the program never sees it";
     App& a = start_at_prompt(playlist());
     a.send_signal(SIGTERM);
     expect_exit(13);
