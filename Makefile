@@ -8,7 +8,7 @@ ASAN_ENV = ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS
 
 SCREEN_TESTS = $(filter-out %_win32,$(basename $(notdir $(wildcard tests/unit/test_screen_*.cpp))))
 
-.PHONY: all deps build run test unit asan tsan fuzz bench load gallery screenshots windows windows-test clean
+.PHONY: all deps build run test unit asan tsan fuzz bench load gallery screenshots windows windows-test windows-e2e clean
 
 all: build
 
@@ -43,7 +43,11 @@ windows:
 windows-test:
 	bash tools/windows.sh test
 
-test: build asan tsan windows-test
+# The end-to-end suite against velmora.exe under Wine.
+windows-e2e: build
+	bash tools/windows.sh e2e $(BUILD)/tests/e2e/e2e_tests
+
+test: build asan tsan windows-test windows-e2e
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 fuzz:

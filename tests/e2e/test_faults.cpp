@@ -302,6 +302,8 @@ TEST_F(Faults, AFifoInThePlaylistCountsAsNoFileAndHangsNothing)
 
 TEST_F(Faults, TerminationRequestMidCopyLeavesNoPartialFileBehind)
 {
+    if (under_wine())
+        GTEST_SKIP() << "a SIGTERM from outside kills the Wine process (status 143); the program never sees it";
     fs::path list = media_list({64u << 20, 2000});
     fs::path dest = root() / "dest";
     fs::create_directories(dest);
