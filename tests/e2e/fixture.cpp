@@ -53,7 +53,7 @@ void ProgramTest::TearDown()
     fs::remove_all(root_, ec);
 }
 
-App& ProgramTest::start(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env)
+void ProgramTest::launch(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env)
 {
     Launch launch;
     launch.args = std::move(args);
@@ -61,7 +61,37 @@ App& ProgramTest::start(std::vector<std::string> args, std::vector<std::pair<std
     launch.log_dir = root_ / "logs";
     launch.env = std::move(env);
     app_ = std::make_unique<App>(target_, launch);
+}
+
+void ProgramTest::expect_window()
+{
     EXPECT_TRUE(app_->wait_window(20s)) << "no window titled \"" << target_.title << "\"; stderr:\n" << app_->err();
+}
+
+App& ProgramTest::start(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env)
+{
+    launch(std::move(args), std::move(env));
+    expect_window();
+    return *app_;
+}
+
+App& ProgramTest::start_with_dialog(std::vector<std::string> args, const std::string& chosen)
+{
+    fs::path tools = no_tools_path();
+    if (!chosen.empty() && !under_wine()) {
+        // A stand-in chooser that answers at once, with blanks after the path.
+        tools = root_ / "chooser";
+        fs::create_directories(tools);
+        write_file(tools / "zenity", "#!/bin/sh\nprintf '%s  \\n' '" + chosen + "'\n");
+        fs::permissions(tools / "zenity", fs::perms::owner_all);
+    }
+    launch(std::move(args), {{"PATH", tools.string()}});
+    if (under_wine()) {
+        bool answered = chosen.empty() ? app_->answer_window(k_dialog_title, "", Key::escape)
+                                       : app_->answer_window(k_dialog_title, chosen + "  ", Key::enter);
+        EXPECT_TRUE(answered) << "no file dialog; stderr:\n" << app_->err();
+    }
+    expect_window();
     return *app_;
 }
 

@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 
 inline constexpr const char* k_prompt = "Wohin sollen die Dateien hinkopiert werden (Pfad): ";
 inline constexpr const char* k_header = "#EXTM3U";
+// The open dialog's title as the window system spells it (UTF-8).
+inline constexpr const char* k_dialog_title = "Datei \xC3\x96"
+                                              "ffnen";
 
 struct Entry {
     std::string info;
@@ -35,6 +38,11 @@ protected:
 
     // Starts the program in work() with these arguments and waits for its window.
     App& start(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env = {});
+    // Starts the program where it asks for the playlist and answers the file
+    // dialog with `chosen` and two blanks, or cancels it when that is empty.
+    // Under Wine the real dialog is typed into; elsewhere a stand-in chooser
+    // prints the answer, and for a cancel no chooser is found at all.
+    App& start_with_dialog(std::vector<std::string> args = {}, const std::string& chosen = "");
     // Starts it with a playlist and waits for the destination prompt.
     App& start_at_prompt(const fs::path& playlist);
     // Types a line and Enter.
@@ -62,6 +70,9 @@ protected:
     Target target_ = Target::from_environment();
 
 private:
+    void launch(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env);
+    void expect_window();
+
     fs::path root_;
     fs::path work_;
     std::unique_ptr<App> app_;

@@ -447,6 +447,28 @@ bool App::wait_window(Millis timeout)
     return false;
 }
 
+bool App::answer_window(const std::string& title, std::string_view text, Key key, Millis timeout)
+{
+    Display* d = dpy();
+    auto until = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < until && running()) {
+        if (Window w = find_window(d, DefaultRootWindow(d), title)) {
+            // A dialog takes keys only once it has finished building itself.
+            sleep_for(500ms);
+            g_x_error = 0;
+            XRaiseWindow(d, w);
+            XSetInputFocus(d, w, RevertToPointerRoot, CurrentTime);
+            XSync(d, False);
+            type_keys(text);
+            key_event(keycode_for(key), true);
+            key_event(keycode_for(key), false);
+            return true;
+        }
+        sleep_for(20ms);
+    }
+    return false;
+}
+
 void App::focus()
 {
     if (!window_)
@@ -493,6 +515,11 @@ void App::type(std::string_view text)
     if (!window_)
         wait_window();
     focus();
+    type_keys(text);
+}
+
+void App::type_keys(std::string_view text)
+{
     unsigned shift = keycode_for(Key::shift);
     for (char ch : text) {
         auto [kc, shifted] = keycode_for_keysym(dpy(), keysym_of_byte(static_cast<unsigned char>(ch)));

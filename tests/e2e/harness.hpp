@@ -78,6 +78,9 @@ public:
     // Waits until the titled window is mapped and takes the keyboard focus.
     bool wait_window(Millis timeout = 10s);
     bool has_window() const { return window_ != 0; }
+    // Waits for another window of the program (a dialog) by its title, gives
+    // it the focus, types `text` and taps `key` there.
+    bool answer_window(const std::string& title, std::string_view text, Key key, Millis timeout = 20s);
     void focus();
     int window_width() const;
     int window_height() const;
@@ -124,6 +127,7 @@ public:
 
 private:
     void key_event(unsigned keycode, bool down);
+    void type_keys(std::string_view text);
     unsigned keycode_for(Key key) const;
 
     Target target_;
