@@ -95,6 +95,16 @@ App& ProgramTest::start_with_dialog(std::vector<std::string> args, const std::st
     return *app_;
 }
 
+App& ProgramTest::start_through(std::vector<std::string> launcher, std::vector<std::string> args)
+{
+    Target saved = target_;
+    target_.launcher = std::move(launcher);
+    launch(std::move(args), {});
+    target_ = saved;
+    expect_window();
+    return *app_;
+}
+
 App& ProgramTest::start_at_prompt(const fs::path& playlist)
 {
     App& a = start({p(playlist)});

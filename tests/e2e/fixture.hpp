@@ -43,6 +43,8 @@ protected:
     // Under Wine the real dialog is typed into; elsewhere a stand-in chooser
     // prints the answer, and for a cancel no chooser is found at all.
     App& start_with_dialog(std::vector<std::string> args = {}, const std::string& chosen = "");
+    // Starts the program through another launcher than the target's.
+    App& start_through(std::vector<std::string> launcher, std::vector<std::string> args);
     // Starts it with a playlist and waits for the destination prompt.
     App& start_at_prompt(const fs::path& playlist);
     // Types a line and Enter.

@@ -126,6 +126,30 @@ Window find_window(Display* d, Window w, const std::string& title)
     return found;
 }
 
+void collect_class(Display* d, Window w, const std::string& cls, std::vector<bool>& viewable)
+{
+    g_x_error = 0;
+    XClassHint hint{};
+    if (XGetClassHint(d, w, &hint)) {
+        bool match = hint.res_class && cls == hint.res_class;
+        if (hint.res_name)
+            XFree(hint.res_name);
+        if (hint.res_class)
+            XFree(hint.res_class);
+        XWindowAttributes attrs;
+        if (match && XGetWindowAttributes(d, w, &attrs) && g_x_error == 0)
+            viewable.push_back(attrs.map_state == IsViewable);
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &n))
+        return;
+    for (unsigned i = 0; i < n; ++i)
+        collect_class(d, children[i], cls, viewable);
+    if (children)
+        XFree(children);
+}
+
 // A keycode that types the keysym at level 0 (plain) or 1 (with Shift);
 // a keysym the keymap lacks is put on a spare keycode.
 std::pair<KeyCode, bool> keycode_for_keysym(Display* d, KeySym ks)
@@ -445,6 +469,14 @@ bool App::wait_window(Millis timeout)
         sleep_for(20ms);
     }
     return false;
+}
+
+std::vector<bool> App::windows_of_class(const std::string& cls) const
+{
+    std::vector<bool> viewable;
+    Display* d = dpy();
+    collect_class(d, DefaultRootWindow(d), cls, viewable);
+    return viewable;
 }
 
 bool App::answer_window(const std::string& title, std::string_view text, Key key, Millis timeout)

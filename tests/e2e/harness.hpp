@@ -78,6 +78,8 @@ public:
     // Waits until the titled window is mapped and takes the keyboard focus.
     bool wait_window(Millis timeout = 10s);
     bool has_window() const { return window_ != 0; }
+    // For every window of this class on the display: whether it is shown.
+    std::vector<bool> windows_of_class(const std::string& cls) const;
     // Waits for another window of the program (a dialog) by its title, gives
     // it the focus, types `text` and taps `key` there.
     bool answer_window(const std::string& title, std::string_view text, Key key, Millis timeout = 20s);

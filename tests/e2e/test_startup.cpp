@@ -135,6 +135,18 @@ TEST_F(Startup, EditingKeysShapeTheDestination)
     EXPECT_TRUE(copied_into(want));
 }
 
+TEST_F(Startup, ConsoleWindowIsHiddenOnceTheWindowIsOpen)
+{
+    if (!under_wine())
+        GTEST_SKIP() << "only a Windows console has a window of its own to hide";
+    start_through({"wineconsole"}, {p(playlist())});
+    expect_screen(k_prompt);
+    std::vector<bool> consoles = app().windows_of_class("conhost.exe");
+    ASSERT_FALSE(consoles.empty()) << "wineconsole made no window";
+    for (bool shown : consoles)
+        EXPECT_FALSE(shown) << "a console window is still mapped";
+}
+
 // --- playlist choice ---
 
 TEST_F(Startup, CancelledDialogShowsNothingSelectedAndEndsWithZero)
