@@ -92,6 +92,14 @@ std::string kill_report(double code, const std::string& output)
     return report(code, message, output);
 }
 
+std::string kill_result(const std::string& output, int status)
+{
+    double code = 0;
+    if (!leading_number(output, code))
+        code = status;
+    return kill_report(code, output);
+}
+
 std::string explorer_report(double code, const std::string& output)
 {
     return report(code, code == 0 ? "Erfolreich gestatet" : "unbekanter error", output);

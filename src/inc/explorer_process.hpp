@@ -39,6 +39,9 @@ void parse_task_table(const std::vector<std::string>& lines, rt::Array<std::stri
 bool leading_number(const std::string& text, double& value);
 // "<code> - <message>\r\n<output>" with the killer's messages.
 std::string kill_report(double code, const std::string& output);
+// The killer's report: its code is the number the output begins with, else
+// the tool's exit status.
+std::string kill_result(const std::string& output, int status);
 // The same with the file manager's two messages.
 std::string explorer_report(double code, const std::string& output);
 

@@ -104,10 +104,7 @@ std::string TASKKILL(const std::string& image_name)
     std::fflush(stderr);
     if (self_too)
         platform::kill_process(self);
-    double code = 0;
-    if (!detail::leading_number(output, code))
-        code = status;
-    return detail::kill_report(code, output);
+    return detail::kill_result(output, status);
 }
 
 std::string EXPLORER(const std::string& path)

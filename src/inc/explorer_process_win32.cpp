@@ -52,10 +52,7 @@ std::string TASKKILL(const std::string& image_name)
     if (!platform::run_capture({"taskkill", "/f", "/im", image_name, "/t"}, raw, status))
         status = -1;
     std::string output = detail::captured_text(raw);
-    double code = 0;
-    if (!detail::leading_number(output, code))
-        code = status;
-    return detail::kill_report(code, output);
+    return detail::kill_result(output, status);
 }
 
 std::string EXPLORER(const std::string& path)
