@@ -138,6 +138,21 @@ protected:
         return s;
     }
 
+    // The run ended in COPY with runtime error `number`; only m0.mp3 was
+    // copied, and neither a half copy nor the probe file is left.
+    void expect_copy_error_after_first(const fs::path& dest, int number, const std::string& name)
+    {
+        std::string err = app().err();
+        std::regex report("^\r\nAborting due to runtime error " + std::to_string(number) + " \\(" + name +
+                          "\\) at line [1-9][0-9]* of velmora::COPY\\(\\)\r\n\r\n$");
+        EXPECT_TRUE(std::regex_match(err, report)) << "stderr:\n" << err;
+        DestState s = inspect(dest);
+        EXPECT_FALSE(s.probe) << "the write test removes its file";
+        EXPECT_EQ(s.problems, std::vector<std::string>{});
+        EXPECT_EQ(s.complete, std::set<std::string>{"m0.mp3"});
+        EXPECT_EQ(s.temporaries, std::vector<std::string>{}) << "the half copy is removed";
+    }
+
     std::set<std::string> all_names() const
     {
         std::set<std::string> names;
@@ -166,15 +181,7 @@ TEST_F(Faults, FullDestinationEndsWithErrorThreeAndKeepsOnlyCompleteCopies)
     start_at_prompt(list);
     answer(p(dest));
     expect_exit(3, 60s);
-    std::string err = app().err();
-    std::regex report("^\r\nAborting due to runtime error 3 \\(file I/O error\\) at line [1-9][0-9]* of "
-                      "velmora::COPY\\(\\)\r\n\r\n$");
-    EXPECT_TRUE(std::regex_match(err, report)) << "stderr:\n" << err;
-    DestState s = inspect(dest);
-    EXPECT_FALSE(s.probe) << "the write test removes its file";
-    EXPECT_EQ(s.problems, std::vector<std::string>{});
-    EXPECT_EQ(s.complete, std::set<std::string>{"m0.mp3"});
-    EXPECT_EQ(s.temporaries, std::vector<std::string>{}) << "the half copy is removed";
+    expect_copy_error_after_first(dest, 3, "file I/O error");
 }
 
 TEST_F(Faults, DestinationWithoutFreeInodesEndsWithErrorTwoAtTheNextCopy)
@@ -188,15 +195,7 @@ TEST_F(Faults, DestinationWithoutFreeInodesEndsWithErrorTwoAtTheNextCopy)
     start_at_prompt(list);
     answer(p(dest));
     expect_exit(2, 60s);
-    std::string err = app().err();
-    std::regex report("^\r\nAborting due to runtime error 2 \\(file not found\\) at line [1-9][0-9]* of "
-                      "velmora::COPY\\(\\)\r\n\r\n$");
-    EXPECT_TRUE(std::regex_match(err, report)) << "stderr:\n" << err;
-    DestState s = inspect(dest);
-    EXPECT_FALSE(s.probe) << "the write test removes its file";
-    EXPECT_EQ(s.problems, std::vector<std::string>{});
-    EXPECT_EQ(s.complete, std::set<std::string>{"m0.mp3"});
-    EXPECT_EQ(s.temporaries, std::vector<std::string>{});
+    expect_copy_error_after_first(dest, 2, "file not found");
 }
 
 // --- read-only destination ---
