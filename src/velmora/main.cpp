@@ -191,8 +191,9 @@ void copy_pass(Run& run)
         return true;
     });
 
-    while (screen::KEY_DOWN(screen::scan::esc)) {
-    }
+    // Waits for Esc to be released without spinning a core meanwhile.
+    while (screen::KEY_DOWN(screen::scan::esc))
+        screen::WAIT_MS(1);
     rt::close(list);
     rt::close(out);
     if (over_itself && !platform::rename_replace(write_path, list_path))
