@@ -73,7 +73,7 @@ void COPY(const std::string& source, const std::string& target)
     // Sources are only ever read: a missing one is reported, never created.
     int src = rt::free_file();
     if (!rt::try_open_binary_read(src, source)) {
-        TEXT_PRINT("File - " + source + " - not exists", true);
+        screen::print_glyphs("File - " + paths::shown(source) + " - not exists", true);
         return;
     }
     const std::string temp = detail::temporary_of(target);

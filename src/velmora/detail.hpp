@@ -15,7 +15,8 @@ double progress(std::int64_t position, std::int64_t length);
 bool takes_argument(const std::string& argument);
 // The first n characters of a text (all of it when shorter).
 std::string first_chars(const std::string& text, std::size_t n);
-// The file name as the progress screen shows it, for a window that wide.
+// The file name as the progress screen shows it, for a window that wide;
+// `name` is in glyphs, so the limit counts characters as shown.
 std::string name_display(const std::string& name, int screen_width);
 // The running total in KB after a file of that size, rounded halves-to-even.
 std::uint32_t add_kb(std::uint32_t total_kb, std::int64_t size);

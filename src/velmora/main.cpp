@@ -157,16 +157,16 @@ void copy_pass(Run& run)
         constexpr int k_media = 8;
         bool opened = !src.stream && rt::try_open_binary_read(k_media, src.path);
         progress_block(run, entry_index, opened ? rt::length(k_media) : 0);
-        std::string display = detail::name_display(src.name, run.screen_width);
+        std::string display = detail::name_display(paths::shown(src.name), run.screen_width);
         if (src.stream) {
             // A station plays from the stick through its URL: nothing to copy.
-            TEXT_PRINT("Stream: " + display, false);
+            screen::print_glyphs("Stream: " + display, false);
         } else if (rt::file_exists(target)) {
-            TEXT_PRINT("Exist: " + display, false);
+            screen::print_glyphs("Exist: " + display, false);
             if (opened)
                 rt::close(k_media);
         } else {
-            TEXT_PRINT("Kopy: " + display, false);
+            screen::print_glyphs("Kopy: " + display, false);
             if (opened)
                 rt::close(k_media);
             COPY(src.path, target);

@@ -2,6 +2,7 @@
 // itself; a colon marks a drive, two leading separators a network share.
 #include <algorithm>
 
+#include "screen/screen.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora::paths {
@@ -48,6 +49,11 @@ std::string dialog_start_folder()
 std::string expand_home(const std::string& destination)
 {
     return destination;
+}
+
+std::string shown(const std::string& name)
+{
+    return screen::glyphs_of_1252(name);
 }
 
 bool is_network(const std::string& playlist_path)

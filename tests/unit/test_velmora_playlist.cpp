@@ -118,8 +118,9 @@ protected:
     {
         st::reset();
         st::on_print([this](int row, int, const std::string& text) {
-            if (row == 12)
-                row12.push_back(text);
+            for (const char* head : {"Kopy: ", "Exist: ", "Stream: ", "File - "})
+                if (row == 12 && text.rfind(head, 0) == 0)
+                    row12.push_back(text);
             printed += text + "|";
         });
         fs::create_directories(dir.file("music/Album"));
@@ -198,6 +199,28 @@ TEST_F(Shapes, AWindowsMadeRelativeEntryIsFound)
     EXPECT_EQ(read_file(copy("01 Song.mp3")), "SONG");
     EXPECT_EQ(rewritten(), "#EXTM3U\r\n#EXTINF:1,S\r\n" + copy("01 Song.mp3") + "\r\n");
     EXPECT_NE(printed.find("|Kopy: 01 Song.mp3 - |"), std::string::npos) << printed;
+}
+
+TEST_F(Shapes, NamesAreShownAsGlyphsAndTheirControlBytesAreNeverActedOn)
+{
+    // Code page 850: 0x94 is o with diaeresis, 0x81 u with diaeresis.
+    std::string bell = "Mot\xC3\xB6rhead\a\x1b[2J.mp3";
+    std::string wide, wide_glyphs; // 90 characters in more than 90 bytes
+    for (int i = 0; i < 90; ++i) {
+        wide += i % 10 == 0 ? "\xC3\xBC" : "x";
+        wide_glyphs += i % 10 == 0 ? '\x81' : 'x';
+    }
+    write_file(dir.file("music/" + bell), "M");
+    write_file(dir.file("music/" + wide), "W");
+    EXPECT_EQ(run("#EXTM3U\n" + bell + "\n" + wide + "\nGr\xC3\xBC\xC3\x9F.mp3\n"), 0);
+    EXPECT_EQ(screen::headless::beeps(), 0);
+    EXPECT_EQ(read_file(copy(bell)), "M");
+    EXPECT_EQ(read_file(copy(wide)), "W");
+    ASSERT_EQ(row12.size(), 4u) << printed;
+    EXPECT_EQ(row12[0], "Kopy: Mot\x94rhead\a\x1b[2J.mp3 - ");
+    EXPECT_EQ(row12[1], "Kopy: " + wide_glyphs + " - ");
+    EXPECT_EQ(row12[2], "Kopy: Gr\x81\xE1.mp3 - ");
+    EXPECT_EQ(row12[3], "File - " + dir.file("music/Gr\x81\xE1.mp3") + " - not exists");
 }
 
 } // namespace
