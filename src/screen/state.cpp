@@ -196,6 +196,8 @@ void input_char(std::uint8_t byte)
 
 void input_character(char32_t c)
 {
+    if (c > 0x10FFFF)
+        return; // no character at all
     // ASCII stays a plain byte, as every key user has always seen it.
     push_code(c < 0x80 ? static_cast<int>(c) : k_char_code + static_cast<int>(c));
 }
