@@ -453,7 +453,8 @@ def render(tables):
         out.append(f"    {cells}, // 0x{b:02x}")
     out.append("};")
     out.append("")
-    out.append("// Windows-1252 bytes 0x80-0x9F as characters; 0 where that code page has none.")
+    out.append("// Windows-1252 bytes 0x80-0x9F as characters; its five gaps keep their")
+    out.append("// Latin-1 code points (C1 controls), as Windows converts them.")
     out.append("const char16_t k_cp1252_high[32] = {")
     for b in range(0x80, 0xA0, 8):
         cells = []
@@ -461,7 +462,7 @@ def render(tables):
             try:
                 cells.append(f"0x{ord(bytes([b + i]).decode('cp1252')):04x}")
             except UnicodeDecodeError:
-                cells.append("0x0000")
+                cells.append(f"0x{b + i:04x}")
         out.append(f"    {', '.join(cells)}, // 0x{b:02x}")
     out.append("};")
     out.append("")

@@ -43,6 +43,9 @@ bool take_changes(std::uint32_t* dst, int& first_row, int& last_row);
 
 // Input, from any thread.
 void input_char(std::uint8_t byte);
+// Typed text as the window delivers it, in UTF-8: one key per character.
+void input_text(const std::string& utf8);
+void input_character(char32_t c);
 void input_extended(int scan_code);
 void input_key(int scan_code, bool down);
 void input_release_all_keys();

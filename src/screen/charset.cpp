@@ -8,6 +8,7 @@
 #include "screen/screen.hpp"
 
 namespace screen {
+using detail::append_utf8;
 using detail::utf8_length_at;
 
 namespace {
@@ -45,36 +46,46 @@ std::uint8_t glyph_of(char32_t c)
     return it != r.end() && it->first == c ? it->second : k_missing;
 }
 
-char32_t char_of_1252(std::uint8_t b)
-{
-    if (b >= 0x80 && b < 0xA0)
-        return glyphs::k_cp1252_high[b - 0x80]; // 0: undefined in that code page
-    return b;
-}
-
 std::uint8_t glyph_of_1252(std::uint8_t b)
 {
-    if (b < 0x80)
-        return b;
-    char32_t c = char_of_1252(b);
-    return c == 0 ? k_missing : glyph_of(c);
+    return b < 0x80 ? b : glyph_of(detail::char_of_1252(b));
 }
 
-void append_utf8(std::string& out, char32_t c)
+} // namespace
+
+char32_t detail::char_of_1252(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? glyphs::k_cp1252_high[byte - 0x80] : byte;
+}
+
+int detail::cp1252_of(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (glyphs::k_cp1252_high[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+void detail::append_utf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-} // namespace
 
 size_t detail::utf8_length_at(const std::string& text, size_t at, char32_t* out)
 {

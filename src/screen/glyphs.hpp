@@ -13,7 +13,7 @@ extern const std::uint8_t k_font16[256 * 16];
 // symbols (0x07 is U+2022); byte 0 stands for U+0000.
 extern const char16_t k_unicode[256];
 // Windows-1252 bytes 0x80-0x9F as characters (the rest of that code page is
-// Latin-1); 0 for the five bytes it leaves undefined.
+// Latin-1); the five bytes it leaves undefined keep their C1 code points.
 extern const char16_t k_cp1252_high[32];
 
 // Rows of the glyph for `ch` in the font of that height (8, 14 or 16; others give 16).

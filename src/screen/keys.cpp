@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "screen/charset.hpp"
 #include "screen/state.hpp"
 
 namespace screen {
@@ -19,6 +20,11 @@ int pop_code()
         return -1;
     int code = s.ring[static_cast<size_t>(s.ring_head)];
     s.ring_head = (s.ring_head + 1) % k_ring;
+    if (code >= k_char_code) {
+        // A typed character is one byte here, as the Windows window gives it.
+        int byte = cp1252_of(static_cast<char32_t>(code - k_char_code));
+        return byte >= 0 ? byte : '?';
+    }
     return code;
 }
 

@@ -15,11 +15,11 @@ namespace {
 struct Echo {
     int row0 = 1;
     int col0 = 1;
-    std::size_t shown = 0;        // bytes drawn last time
+    std::size_t shown = 0;        // cells drawn last time
     long long mark = -1;          // offset of the cell carrying the cursor mark
 };
 
-// Row and column of offset i of the line; scrolls when it falls below the grid.
+// Row and column of cell i of the line; scrolls when it falls below the grid.
 bool cell_of(State& s, Echo& e, std::size_t i, int& row, int& col)
 {
     long long linear = static_cast<long long>(e.row0 - 1) * s.columns + (e.col0 - 1) + static_cast<long long>(i);
@@ -55,19 +55,22 @@ void draw_mark(State& s, Echo& e, std::size_t i, bool on)
     mark_dirty(s, y0, y0 + 1);
 }
 
+// Redraws the line from byte offset `from` on, one cell per character.
 void redraw(State& s, Echo& e, const LineEditor& ed, std::size_t from)
 {
     if (e.mark >= 0)
         draw_mark(s, e, static_cast<std::size_t>(e.mark), false);
-    std::size_t end = std::max(ed.text.size(), e.shown);
-    for (std::size_t i = from; i < end; ++i) {
+    std::string glyphs = ed.glyphs();
+    std::size_t end = std::max(glyphs.size(), e.shown);
+    for (std::size_t i = ed.cell_of(from); i < end; ++i) {
         int row, col;
         if (cell_of(s, e, i, row, col))
-            draw_cell(s, row, col, i < ed.text.size() ? static_cast<std::uint8_t>(ed.text[i]) : ' ');
+            draw_cell(s, row, col, i < glyphs.size() ? static_cast<std::uint8_t>(glyphs[i]) : ' ');
     }
-    e.shown = ed.text.size();
-    draw_mark(s, e, ed.pos, true);
-    e.mark = static_cast<long long>(ed.pos);
+    e.shown = glyphs.size();
+    std::size_t mark = ed.cell_of(ed.pos);
+    draw_mark(s, e, mark, true);
+    e.mark = static_cast<long long>(mark);
 }
 
 std::string read_console_line(const std::string& prompt)
@@ -136,7 +139,7 @@ std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool e
                 draw_mark(s, e, static_cast<std::size_t>(e.mark), false);
             // The cursor ends behind the line, as printing it would leave it.
             int row, col;
-            cell_of(s, e, ed.text.size(), row, col);
+            cell_of(s, e, ed.cell_of(ed.text.size()), row, col);
             s.cur_row = std::max(row, 1);
             s.cur_col = col;
             if (end_line) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "screen/charset.hpp"
 #include "screen/glyphs.hpp"
 
 namespace screen::detail {
@@ -172,7 +173,9 @@ bool take_changes(std::uint32_t* dst, int& first_row, int& last_row)
     return true;
 }
 
-void input_char(std::uint8_t byte)
+namespace {
+
+void push_code(int code)
 {
     State& s = state();
     std::lock_guard lock(s.m);
@@ -180,19 +183,42 @@ void input_char(std::uint8_t byte)
     int next = (s.ring_tail + 1) % k_ring;
     if (next == s.ring_head)
         s.ring_head = (s.ring_head + 1) % k_ring;
-    s.ring[static_cast<size_t>(s.ring_tail)] = byte;
+    s.ring[static_cast<size_t>(s.ring_tail)] = code;
     s.ring_tail = next;
+}
+
+} // namespace
+
+void input_char(std::uint8_t byte)
+{
+    push_code(byte);
+}
+
+void input_character(char32_t c)
+{
+    if (c > 0x10FFFF)
+        return; // no character at all
+    // ASCII stays a plain byte, as every key user has always seen it.
+    push_code(c < 0x80 ? static_cast<int>(c) : k_char_code + static_cast<int>(c));
+}
+
+void input_text(const std::string& utf8)
+{
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        std::size_t n = utf8_length_at(utf8, i, &c);
+        if (n == 0) { // not UTF-8: the byte as a Windows-1252 character
+            c = char_of_1252(static_cast<unsigned char>(utf8[i]));
+            n = 1;
+        }
+        input_character(c);
+        i += n;
+    }
 }
 
 void input_extended(int scan_code)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
-    int next = (s.ring_tail + 1) % k_ring;
-    if (next == s.ring_head)
-        s.ring_head = (s.ring_head + 1) % k_ring;
-    s.ring[static_cast<size_t>(s.ring_tail)] = extended_code(scan_code);
-    s.ring_tail = next;
+    push_code(extended_code(scan_code));
 }
 
 void input_key(int scan_code, bool down)

@@ -29,6 +29,9 @@ struct Image {
 };
 
 constexpr int k_ring = 16;
+// A typed character beyond ASCII enters the key buffer as this plus its code
+// point, so the line input gets it whole; the other key users see one byte.
+constexpr int k_char_code = 1 << 24;
 constexpr Color k_default_fg = 0xFFAAAAAA;
 constexpr Color k_default_bg = 0xFF000000;
 
@@ -63,7 +66,8 @@ struct State {
     bool pixels_drawn = false;
     Color cleared_bg = k_default_bg;
 
-    // Key buffer: codes below 256 are bytes, others extended codes.
+    // Key buffer: codes below 256 are bytes, from k_char_code on typed
+    // characters, the others extended codes.
     std::array<int, k_ring> ring{};
     int ring_head = 0; // oldest
     int ring_tail = 0; // next free

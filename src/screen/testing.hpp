@@ -40,6 +40,8 @@ namespace screen::headless {
 
 // Keys queued here enter the key buffer as it drains, never dropping any.
 void type(const std::string& bytes);
+// Typed characters as a window delivers them (UTF-8, one key per character).
+void type_text(const std::string& utf8);
 void press_extended(int scan_code);
 void queue_code(int code);
 void clear_queue();

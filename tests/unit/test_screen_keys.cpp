@@ -4,6 +4,7 @@
 #include "screen/backend.hpp"
 #include "screen/line_editor.hpp"
 #include "screen/screen.hpp"
+#include "screen/state.hpp"
 #include "screen/testing.hpp"
 #include "support/window.hpp"
 
@@ -175,6 +176,113 @@ TEST(LineEditor, Logic)
     EXPECT_EQ(ed.text, "hello   ");
     EXPECT_EQ(ed.key(31), detail::LineEditor::Result::ignored);
     EXPECT_EQ(ed.key(13), detail::LineEditor::Result::done);
+}
+
+int typed(char32_t c)
+{
+    return detail::k_char_code + static_cast<int>(c);
+}
+
+TEST(LineEditor, Utf8MovesAndErasesWholeCharacters)
+{
+    using R = detail::LineEditor::Result;
+    const int left = extended_code(scan::left), right = extended_code(scan::right);
+    detail::LineEditor ed;
+    ed.utf8 = true;
+    ed.columns = 3;
+    for (int code : {int{'a'}, typed(U'\u00FC'), typed(U'\u2500'), typed(U'\U0001F3B5'), int{'b'}})
+        EXPECT_EQ(ed.key(code), R::edited);
+    EXPECT_EQ(ed.text, "a\xC3\xBC\xE2\x94\x80\xF0\x9F\x8E\xB5" "b");
+    EXPECT_EQ(ed.glyphs(), "a\x81\xC4?b");
+    ed.key(left);
+    ed.key(left); // before the emoji
+    EXPECT_EQ(ed.pos, 6u);
+    EXPECT_EQ(ed.cell_of(ed.pos), 3u);
+    EXPECT_EQ(ed.key(8), R::edited); // the box piece, all three bytes
+    EXPECT_EQ(ed.text, "a\xC3\xBC\xF0\x9F\x8E\xB5" "b");
+    EXPECT_EQ(ed.key(extended_code(scan::del)), R::edited); // the emoji, all four
+    EXPECT_EQ(ed.text, "a\xC3\xBC" "b");
+    EXPECT_EQ(ed.pos, 3u);
+    ed.key(extended_code(scan::home));
+    ed.key(right);
+    ed.key(right);
+    EXPECT_EQ(ed.pos, 3u);
+    EXPECT_EQ(ed.key(9), R::edited); // blanks up to the 8th character, not byte
+    EXPECT_EQ(ed.text, "a\xC3\xBC      b");
+    ed.key(extended_code(scan::end));
+    EXPECT_EQ(ed.key(extended_code(scan::up)), R::moved); // three characters back
+    EXPECT_EQ(ed.cell_of(ed.pos), 6u);
+    EXPECT_EQ(ed.key(extended_code(scan::down)), R::moved);
+    EXPECT_EQ(ed.pos, ed.text.size());
+    for (int i = 0; i < 8; ++i)
+        ed.key(left);
+    EXPECT_EQ(ed.pos, 1u);
+    EXPECT_EQ(ed.key(extended_code(scan::up)), R::ignored);
+}
+
+TEST(LineEditor, WhatACodeInserts)
+{
+    detail::LineEditor ed;
+    ed.utf8 = true;
+    // A byte is a Windows-1252 character; controls and the code page's gaps add nothing.
+    for (int code : {0xFC, 0x80, 0x81, 0x9D, typed(0x85), typed(0x1B), typed(0xD800), 0x7F})
+        ed.key(code);
+    EXPECT_EQ(ed.text, "\xC3\xBC\xE2\x82\xAC\x7F");
+
+    detail::LineEditor ansi;
+    ansi.utf8 = false; // the Windows window: bytes as they come, typed characters as their byte
+    for (int code : {0xFC, 0x81, typed(U'\u00E4'), typed(U'\u20AC'), typed(U'\U0001F3B5'), typed(0x0416)})
+        ansi.key(code);
+    EXPECT_EQ(ansi.text, "\xFC\x81\xE4\x80");
+    EXPECT_EQ(ansi.glyphs(), "\x81?\x84?");
+    ansi.key(8);
+    EXPECT_EQ(ansi.text, "\xFC\x81\xE4");
+
+    detail::LineEditor full;
+    full.utf8 = true;
+    full.max_length = 3;
+    full.key('a');
+    EXPECT_EQ(full.key(typed(U'\u2500')), detail::LineEditor::Result::ignored) << "would pass the limit";
+    EXPECT_EQ(full.key(typed(U'\u00FC')), detail::LineEditor::Result::edited);
+}
+
+TEST(LineEditor, TheItemLimitNeverSplitsACharacter)
+{
+    std::string line = std::string(4094, 'm') + "\xE2\x94\x80" + "rest";
+    EXPECT_EQ(detail::first_item(line, true), std::string(4094, 'm'));
+    EXPECT_EQ(detail::first_item(line, false).size(), 4096u);
+    line = std::string(4093, 'm') + "\xE2\x94\x80" + "rest";
+    EXPECT_EQ(detail::first_item(line, true).size(), 4096u);
+    line = std::string(4095, 'm') + "\x80\x80"; // not UTF-8: bytes as they are
+    EXPECT_EQ(detail::first_item(line, true).size(), 4096u);
+}
+
+TEST_F(Keys, TypedCharactersAreOneKeyAndOneByteForTheKeyUsers)
+{
+    headless::type_text("\xC3\xBC\xE2\x82\xAC\xD0\x96" "x");
+    EXPECT_EQ(KEY_POLL(), "\xFC");
+    EXPECT_EQ(KEY_WAIT(), 0x80);
+    EXPECT_EQ(KEY_POLL(), "?"); // Cyrillic: not in the Windows code page
+    EXPECT_EQ(KEY_POLL(), "x");
+    for (int i = 0; i < 16; ++i)
+        input_character(U'\u00F6');
+    EXPECT_EQ(st::pending_keys(), 15);
+}
+
+TEST_F(Keys, LineInputEditsUtf8AndEchoesGlyphs)
+{
+    if (!detail::k_typed_utf8)
+        GTEST_SKIP() << "the Windows window types ANSI bytes";
+    TEXT_LOCATE(3, 1);
+    headless::type_text("M\xC3\xBCll");
+    headless::queue_code(8);
+    headless::queue_code(8);
+    headless::queue_code(8);
+    headless::type_text("\xC3\xB6\xE2\x94\x80\xF0\x9F\x8E\xB5\r");
+    EXPECT_EQ(LINE_INPUT("Ziel: ", false, false), "M\xC3\xB6\xE2\x94\x80\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(st::row_text(3).substr(0, 12), "Ziel: M\x94\xC4?  ");
+    EXPECT_EQ(st::cursor_row(), 3);
+    EXPECT_EQ(st::cursor_column(), 11) << "the cursor ends behind the four characters shown";
 }
 
 } // namespace

@@ -289,14 +289,16 @@ TEST_F(SdlWindow, KeypadSteersOnlyWithoutNumLock)
     EXPECT_EQ(KEY_DOWN(75), -1);
 }
 
-TEST_F(SdlWindow, TextArrivesByteForByte)
+TEST_F(SdlWindow, TextArrivesAsOneKeyPerCharacter)
 {
     open();
-    push_text("a \xC3\xA4");
+    // The key users get the Windows-1252 byte, or '?' where it has none.
+    push_text("a \xC3\xA4\xE2\x82\xAC\xF0\x9F\x8E\xB5");
     EXPECT_EQ(next_key(), "a");
     EXPECT_EQ(next_key(), " ");
-    EXPECT_EQ(next_key(), "\xC3");
-    EXPECT_EQ(next_key(), "\xA4");
+    EXPECT_EQ(next_key(), "\xE4");
+    EXPECT_EQ(next_key(), "\x80");
+    EXPECT_EQ(next_key(), "?");
     EXPECT_EQ(KEY_POLL(), "");
 }
 

@@ -3,6 +3,7 @@
 #include <deque>
 #include <mutex>
 
+#include "screen/charset.hpp"
 #include "screen/state.hpp"
 #include "screen/testing.hpp"
 
@@ -44,6 +45,8 @@ void feed_queue()
         d.queue.pop_front();
         if (code < 256)
             input_char(static_cast<std::uint8_t>(code));
+        else if (code >= detail::k_char_code)
+            input_character(static_cast<char32_t>(code - detail::k_char_code));
         else
             input_extended((code - 255) / 256);
     }
@@ -102,6 +105,20 @@ void type(const std::string& bytes)
 {
     for (unsigned char c : bytes)
         queue_code(c);
+}
+
+void type_text(const std::string& utf8)
+{
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        std::size_t n = detail::utf8_length_at(utf8, i, &c);
+        if (n == 0) {
+            c = detail::char_of_1252(static_cast<unsigned char>(utf8[i]));
+            n = 1;
+        }
+        queue_code(c < 0x80 ? static_cast<int>(c) : detail::k_char_code + static_cast<int>(c));
+        i += n;
+    }
 }
 
 void press_extended(int scan_code)

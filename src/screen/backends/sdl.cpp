@@ -435,10 +435,11 @@ void SdlWindow::handle(const SDL_Event& e)
     case SDL_KEYUP:
         key(e.key, false);
         break;
-    case SDL_TEXTINPUT:
-        for (const char* p = e.text.text; *p && p < e.text.text + sizeof e.text.text; ++p)
-            input_char(static_cast<std::uint8_t>(*p));
+    case SDL_TEXTINPUT: {
+        const char* t = e.text.text;
+        input_text(std::string(t, static_cast<size_t>(std::find(t, t + sizeof e.text.text, '\0') - t)));
         break;
+    }
     case SDL_MOUSEMOTION:
         input_mouse_move(e.motion.x, e.motion.y);
         break;
