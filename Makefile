@@ -1,6 +1,14 @@
 # velmora: `make run` and `make test` set up everything they need.
 PLAYLIST ?= examples/demo.m3u
 BUILD ?= build
+PKG_BUILD ?= $(BUILD)-package
+PREFIX ?= /usr/local
+# Warnings become errors in our own test builds only (`make test` sets ON);
+# left empty, a build keeps what its folder was configured with.
+WERROR ?=
+WERROR_OPT = $(if $(WERROR),-DVELMORA_WERROR=$(WERROR))
+# The package's Release build shares compiler results across runs when it can.
+CCACHE_OPT = $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 # The out-of-memory tests need allocations that fail instead of aborting.
@@ -8,31 +16,56 @@ ASAN_ENV = ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS
 
 SCREEN_TESTS = $(filter-out %_win32,$(basename $(notdir $(wildcard tests/unit/test_screen_*.cpp))))
 
-.PHONY: all deps build run test unit asan tsan fuzz bench load gallery screenshots windows windows-test windows-e2e clean
+.PHONY: all deps deps-run program build run install package package-check test unit asan tsan fuzz bench load \
+	gallery screenshots windows windows-test windows-e2e windows-package clean
 
 all: build
 
 deps:
-	@bash tools/install-deps.sh
+	@bash tools/install-deps.sh test
+
+deps-run:
+	@bash tools/install-deps.sh run
+
+# The program and the gallery alone: no test packages needed.
+program: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF $(WERROR_OPT) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target velmora velmora-gallery
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=ON $(WERROR_OPT) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+run: program
 	./$(BUILD)/velmora "$(PLAYLIST)"
+
+# Into $(PREFIX), under $(DESTDIR) when that is set; the binary stripped.
+install: program
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+# The .deb, from a Release build of the program alone.
+package:
+	@bash tools/install-deps.sh package
+	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF $(WERROR_OPT) $(CCACHE_OPT) >/dev/null
+	cmake --build $(PKG_BUILD) -j$(JOBS) --target velmora
+	cd $(PKG_BUILD) && cpack -G DEB
+
+# The package's contents, lintian, the desktop entry and a run from the
+# unpacked package.
+package-check: package
+	bash tests/package/check.sh $(PKG_BUILD)
 
 unit: build
 	cd $(BUILD) && ctest -L unit --output-on-failure -j$(JOBS)
 
 asan: deps
-	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_E2E=OFF >/dev/null
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_E2E=OFF -DVELMORA_WERROR=ON >/dev/null
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && $(ASAN_ENV) ctest -L unit --output-on-failure -j$(JOBS)
 
 # The screen layer's backend thread against the program thread.
 tsan: deps
-	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_E2E=OFF >/dev/null
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_E2E=OFF -DVELMORA_WERROR=ON >/dev/null
 	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS)
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.]test_screen' --output-on-failure
 
@@ -47,7 +80,13 @@ windows-test:
 windows-e2e: build
 	bash tools/windows.sh e2e $(BUILD)/tests/e2e/e2e_tests
 
-test: build asan tsan windows-test windows-e2e
+# A zip of velmora.exe with its README and NOTICE.
+windows-package:
+	bash tools/windows.sh package
+
+# Every build it makes (and the ones it depends on) turns warnings into errors.
+test: WERROR = ON
+test: build asan tsan windows-test windows-e2e package-check
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 fuzz:
@@ -55,17 +94,17 @@ fuzz:
 	bash tools/fuzz.sh $(FUZZ_SECONDS)
 
 bench: deps
-	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF >/dev/null
+	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF $(WERROR_OPT) >/dev/null
 	cmake --build $(BUILD)-release -j$(JOBS) --target copy_bench
 	./$(BUILD)-release/bench/copy_bench
 
 # A 100,000-entry playlist: peak memory and time per entry.
 load: deps
-	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF >/dev/null
+	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF $(WERROR_OPT) >/dev/null
 	cmake --build $(BUILD)-release -j$(JOBS) --target load_bench
 	./$(BUILD)-release/bench/load_bench
 
-gallery: build
+gallery: program
 	./$(BUILD)/velmora-gallery
 
 screenshots: build
@@ -73,4 +112,4 @@ screenshots: build
 	bash tools/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release build-fuzz build-win
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release $(PKG_BUILD) build-fuzz build-win

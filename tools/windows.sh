@@ -3,6 +3,8 @@
 # MinGW-w64, and runs the tests under Wine in a private prefix and display.
 #   tools/windows.sh build   configure and build only
 #   tools/windows.sh test    build, then run every unit test .exe under Wine
+#   tools/windows.sh package build velmora.exe alone and zip it with the README
+#                            and NOTICE
 #   tools/windows.sh e2e E2E_TESTS
 #                            build, then run the end-to-end suite (a Linux
 #                            e2e_tests program) against velmora.exe under Wine
@@ -14,9 +16,9 @@ build=${BUILD_WIN:-$root/build-win}
 jobs=${JOBS:-2}
 cmd=${1:-}
 
-usage() { echo "usage: $0 build|test|e2e E2E_TESTS" >&2; exit 2; }
+usage() { echo "usage: $0 build|test|package|e2e E2E_TESTS" >&2; exit 2; }
 case "$cmd" in
-build | test) ;;
+build | test | package) ;;
 e2e) [ -n "${2:-}" ] && [ -x "$2" ] || usage ;;
 *) usage ;;
 esac
@@ -25,7 +27,7 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 
 install_deps() {
     local packages=(cmake make g++-mingw-w64-x86-64 libgtest-dev)
-    [ "$cmd" != build ] && packages+=(wine wine64 xvfb)
+    case "$cmd" in test | e2e) packages+=(wine wine64 xvfb) ;; esac
     local missing=()
     for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
     [ ${#missing[@]} -eq 0 ] && return
@@ -35,10 +37,24 @@ install_deps() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Builds the given targets (all when none). The test builds turn warnings into
+# errors; the others keep what the folder was configured with.
 build_all() {
+    local werror=()
+    case "$cmd" in test | e2e) werror=(-DVELMORA_WERROR=ON) ;; esac
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-          -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_E2E=OFF >/dev/null
-    cmake --build "$build" -j"$jobs"
+          -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_E2E=OFF "${werror[@]}" >/dev/null
+    if [ $# -gt 0 ]; then
+        cmake --build "$build" -j"$jobs" --target "$@"
+    else
+        cmake --build "$build" -j"$jobs"
+    fi
+}
+
+# velmora-<version>-win64.zip in the build folder, the .exe stripped.
+package() {
+    build_all velmora
+    (cd "$build" && cpack -G ZIP)
 }
 
 xvfb_pid=
@@ -116,6 +132,10 @@ run_e2e() {
 }
 
 install_deps
+if [ "$cmd" = package ]; then
+    package
+    exit
+fi
 build_all
 case "$cmd" in
 test)

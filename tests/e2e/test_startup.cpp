@@ -152,6 +152,35 @@ TEST_F(Startup, ConsoleWindowIsHiddenOnceTheWindowIsOpen)
     expect_exit_after_key(1);
 }
 
+// --- answers without a window ---
+
+// --help and --version print on standard output and end at once. Natively
+// the run has no display at all, so a window or a dialog would have failed.
+TEST_F(Startup, HelpAndVersionAnswerOnStandardOutputWithoutAWindow)
+{
+    const std::pair<const char*, std::regex> cases[] = {
+        {"--help", std::regex("^Aufruf: velmora \\[PLAYLIST\\.m3u\\]\r?\n(.*\r?\n)*.*--version.*\r?\n")},
+        {"--version", std::regex("^velmora [0-9]+\\.[0-9]+\\.[0-9]+\r?\n$")},
+    };
+    for (const auto& [argument, expected] : cases) {
+        SCOPED_TRACE(argument);
+        Launch launch;
+        launch.args = {argument};
+        launch.cwd = work();
+        launch.log_dir = root() / "logs" / (argument + 2);
+        if (!under_wine())
+            launch.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+        App app(target_, launch);
+        std::optional<int> status = app.wait_exit(20s);
+        ASSERT_TRUE(status.has_value()) << "still running";
+        EXPECT_EQ(*status, 0) << "stderr:\n" << app.err();
+        EXPECT_TRUE(std::regex_search(app.out(), expected)) << "stdout:\n" << app.out();
+        if (!under_wine()) {
+            EXPECT_EQ(app.err(), "");
+        }
+    }
+}
+
 // --- playlist choice ---
 
 TEST_F(Startup, CancelledDialogShowsNothingSelectedAndEndsWithZero)
