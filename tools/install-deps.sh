@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, once.
 set -euo pipefail
+# xfonts-base: the fonts SDL's message box draws with on a bare X server.
 packages=(cmake g++ pkg-config make libgtest-dev libsdl2-dev xvfb libx11-dev libxtst-dev x11-utils
-          console-setup-linux python3 libcurl4)
+          xfonts-base console-setup-linux python3 libcurl4)
 # Extra groups: `install-deps.sh screenshots` adds what taking the pictures needs.
 for group in "$@"; do
   case "$group" in

@@ -665,7 +665,8 @@ void App::resize(int width, int height)
         return;
     Display* d = dpy();
     g_x_error = 0;
-    XResizeWindow(d, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    // At the screen's corner, so that the whole window can be captured.
+    XMoveResizeWindow(d, window_, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XSync(d, False);
 }
 

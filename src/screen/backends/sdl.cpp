@@ -719,8 +719,15 @@ bool SdlWindow::message_box(const std::string& title, const std::string& text)
         return false;
     // The box runs SDL's video on this thread: the window's goes first.
     close();
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8_from_cp1252(title).c_str(),
-                                    utf8_from_cp1252(text).c_str(), nullptr) == 0;
+    // On the display's own driver; SDL left to itself may try another.
+    set_hints();
+    std::string why;
+    bool video = init_video(why);
+    bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8_from_cp1252(title).c_str(),
+                                          utf8_from_cp1252(text).c_str(), nullptr) == 0;
+    if (video)
+        quit_video();
+    return shown;
 }
 
 void SdlWindow::beep()
