@@ -1,6 +1,7 @@
 // Runtime error report, procedure scope and signal mapping.
 #include "rt/error.hpp"
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
@@ -96,6 +97,21 @@ void remove_pending_file()
         RT_UNLINK(g_removal);
 }
 
+// Fixed slots: the failure path must not allocate or take locks.
+std::atomic<void (*)(const char*)> g_failure_hooks[4];
+std::atomic<bool> g_failing{false};
+
+void run_failure_hooks(const char* report)
+{
+    // A second failure on the way out (in a hook, or on another thread) ends
+    // without running them again.
+    if (g_failing.exchange(true))
+        return;
+    for (auto& slot : g_failure_hooks)
+        if (auto hook = slot.load())
+            hook(report);
+}
+
 [[noreturn]] void report_and_exit(int number, int line)
 {
 #ifdef _WIN32
@@ -108,6 +124,7 @@ void remove_pending_file()
     std::fflush(stdout);
     flush_all_files();
     write_all(buf, n);
+    run_failure_hooks(buf);
     std::_Exit(number);
 }
 
@@ -200,6 +217,15 @@ void at_end(void (*hook)())
 {
     std::lock_guard lock(g_end_mutex);
     end_hooks().push_back(hook);
+}
+
+void at_failure(void (*hook)(const char* report))
+{
+    for (auto& slot : g_failure_hooks) {
+        void (*empty)(const char*) = nullptr;
+        if (slot.load() == hook || slot.compare_exchange_strong(empty, hook))
+            return;
+    }
 }
 
 void end_program(int status)

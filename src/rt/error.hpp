@@ -43,6 +43,10 @@ void remove_on_abort(const std::string& path);
 
 // Hooks run before a normal end (e.g. closing the window); not on a runtime error.
 void at_end(void (*hook)());
+// Hooks run once a runtime error report has been written, just before the
+// exit, with the report's text: to show it where standard error is not seen,
+// or to give back what the program took from the desktop. Not on signals.
+void at_failure(void (*hook)(const char* report));
 // Ends the program normally: runs the end hooks, flushes files, exits.
 [[noreturn]] void end_program(int status);
 

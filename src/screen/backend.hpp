@@ -20,6 +20,9 @@ public:
     virtual void beep() = 0;
     // Called from every waiting loop of the program thread.
     virtual void idle() {}
+    // Shows a message over the desktop until it is answered, closing this
+    // backend's window first; false when none can be shown. Needs no open window.
+    virtual bool message_box(const std::string&, const std::string&) { return false; }
     virtual const char* driver() const = 0;
     virtual int refresh_rate() const { return 60; }
     virtual void desktop(int& width, int& height, int& depth, int& rate) const
@@ -36,6 +39,11 @@ void set_backend_factory(BackendFactory factory);
 std::unique_ptr<Backend> make_headless_backend();
 // The platform's real window (SDL2 on POSIX, Win32 on Windows).
 std::unique_ptr<Backend> make_window_backend();
+
+// A message over the desktop, answered by the user: through the open window's
+// backend, or the factory's when no window is open. False when none can be
+// shown (the headless backend, no display).
+bool message_box(const std::string& title, const std::string& text);
 
 // Presentation: copies the pixel rows changed since the last call into `dst`
 // (same size and layout as the window) and gives their range; false if none.

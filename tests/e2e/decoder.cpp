@@ -257,4 +257,26 @@ bool write_ppm(const Image& image, const std::string& path)
     return std::fclose(f) == 0;
 }
 
+Image picture_of(const Image& capture, int x, int y, int scale, int w, int h)
+{
+    if (scale < 1 || x < 0 || y < 0 || x + w * scale > capture.width || y + h * scale > capture.height)
+        return {};
+    Image out(w, h);
+    for (int py = 0; py < h; ++py)
+        for (int px = 0; px < w; ++px)
+            out.set(px, py, capture.at(x + px * scale, y + py * scale));
+    return out;
+}
+
+bool blocks_are_uniform(const Image& capture, int x, int y, int scale, int w, int h)
+{
+    if (scale < 1 || x < 0 || y < 0 || x + w * scale > capture.width || y + h * scale > capture.height)
+        return false;
+    for (int py = 0; py < h * scale; ++py)
+        for (int px = 0; px < w * scale; ++px)
+            if (capture.at(x + px, y + py) != capture.at(x + px / scale * scale, y + py / scale * scale))
+                return false;
+    return true;
+}
+
 } // namespace e2e

@@ -52,6 +52,12 @@ void render_text(Image& image, int row, int col, std::string_view text, std::uin
                  const Grid& grid = {});
 void render_cursor(Image& image, int row, int col, std::uint32_t fg, const Grid& grid = {});
 
+// The w x h picture shown at (x, y) of a capture at a whole scale, taken
+// back to one pixel per picture pixel (the top-left pixel of each block).
+Image picture_of(const Image& capture, int x, int y, int scale, int w = 800, int h = 400);
+// True when every scale x scale block of the picture at (x, y) is one colour.
+bool blocks_are_uniform(const Image& capture, int x, int y, int scale, int w = 800, int h = 400);
+
 // Binary PPM (P6); false when the file cannot be written.
 bool write_ppm(const Image& image, const std::string& path);
 

@@ -302,7 +302,7 @@ XServer::XServer()
             ::close(fds[0]);
             std::string fd = std::to_string(fds[1]);
             std::string display = ":" + num;
-            ::execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+            ::execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
                      "-displayfd", fd.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -643,8 +643,43 @@ ScreenText App::screen()
     Image img = capture();
     if (img.width == 0)
         return last_text_;
+    if (picture_scale_ != 1 || picture_x_ != 0 || picture_y_ != 0) {
+        img = picture_of(img, picture_x_, picture_y_, picture_scale_);
+        if (img.width == 0)
+            return last_text_;
+    }
     last_text_ = decode(img);
     return last_text_;
+}
+
+void App::set_picture(int x, int y, int scale)
+{
+    picture_x_ = x;
+    picture_y_ = y;
+    picture_scale_ = scale;
+}
+
+void App::resize(int width, int height)
+{
+    if (!window_)
+        return;
+    Display* d = dpy();
+    g_x_error = 0;
+    // At the screen's corner, so that the whole window can be captured.
+    XMoveResizeWindow(d, window_, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(d, False);
+}
+
+void App::move_pointer(int x, int y)
+{
+    if (!window_)
+        return;
+    Display* d = dpy();
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(d, window_, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rx, ry, CurrentTime);
+    XSync(d, False);
 }
 
 bool App::wait_for_text(std::string_view needle, Millis timeout)

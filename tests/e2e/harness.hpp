@@ -98,6 +98,14 @@ public:
     void close_window();
     void send_signal(int sig);
 
+    // Where the 800x400 picture lies in the window and at which scale, for
+    // screen() and the waits that read it (origin and 1 by default).
+    void set_picture(int x, int y, int scale);
+    void resize(int width, int height);
+    // The pointer to a window pixel, through XTest.
+    void move_pointer(int x, int y);
+    unsigned long window_id() const { return window_; }
+
     Image capture();             // empty image when the window is gone
     ScreenText screen();         // capture + decode
     const Image& last_image() const { return last_image_; }
@@ -138,6 +146,9 @@ private:
     bool stopped_ = false;
     std::optional<int> status_;
     unsigned long window_ = 0;
+    int picture_x_ = 0;
+    int picture_y_ = 0;
+    int picture_scale_ = 1;
     Image last_image_;
     ScreenText last_text_;
 };

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <string>
 
 #include "rt/error.hpp"
 #include "support/support.hpp"
@@ -101,6 +103,49 @@ TEST(EndProgram, RunsEndHooksAndExitsWithTheStatus)
     });
     EXPECT_EQ(r.status, 7);
     EXPECT_EQ(r.out, "closed");
+}
+
+} // namespace
+
+namespace {
+
+TEST(FailureHooks, SeeTheReportAfterItIsWrittenOnceEachAndNotOnANormalEnd)
+{
+    auto r = testsupport::run_child([] {
+        auto hook = [](const char* report) {
+            std::fputs("hook:", stdout);
+            std::fputs(report, stdout);
+            std::fflush(stdout);
+        };
+        rt::at_failure(hook);
+        rt::at_failure(hook); // the same hook twice runs once
+        RT_PROC("velmora", "COPY");
+        rt::fail(3);
+    });
+    EXPECT_EQ(r.status, 3);
+    std::string report = r.err.substr(r.err.find("\r\nAborting"));
+    EXPECT_EQ(r.out, "hook:" + report);
+
+    auto normal = testsupport::run_child([] {
+        rt::at_failure([](const char*) { std::fputs("hook", stdout); });
+        rt::end_program(0);
+    });
+    EXPECT_EQ(normal.status, 0);
+    EXPECT_EQ(normal.out, "");
+}
+
+TEST(FailureHooks, AFailureInsideAHookEndsWithoutRunningThemAgain)
+{
+    auto r = testsupport::run_child([] {
+        rt::at_failure([](const char*) {
+            std::fputs("once;", stdout);
+            std::fflush(stdout);
+            rt::fail_noline(4);
+        });
+        rt::fail_noline(3);
+    });
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "once;");
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -17,6 +19,7 @@
 #include <unistd.h>
 
 #include "screen/backend.hpp"
+#include "screen/backends/layout.hpp"
 #include "screen/backends/sdl_keys.hpp"
 #include "screen/screen.hpp"
 #include "screen/state.hpp"
@@ -117,6 +120,70 @@ TEST(SdlTitle, Cp1252BecomesUtf8)
     EXPECT_EQ(detail::utf8_from_cp1252("\x80 \x84\x93\x96\x9F"), "€ „“–Ÿ");
     EXPECT_EQ(detail::utf8_from_cp1252("\x81\xA0\xFF"), "\xC2\x81\xC2\xA0\xC3\xBF");
     EXPECT_EQ(detail::utf8_from_cp1252(""), "");
+}
+
+// ---- the picture in a window of any size -----------------------------------
+
+TEST(PictureLayout, LargestWholeScaleThatFitsCentredOnTheRest)
+{
+    struct Case {
+        int w, h, scale, x, y;
+    } cases[] = {
+        {800, 400, 1, 0, 0},     {1600, 800, 2, 0, 0},  {1000, 700, 1, 100, 150}, {1700, 900, 2, 50, 50},
+        {1599, 800, 1, 399, 200}, {2400, 800, 2, 400, 0}, {2400, 1200, 3, 0, 0},
+        // Smaller than the picture: unscaled from the top-left corner.
+        {700, 300, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        detail::Layout l = detail::fit_picture(c.w, c.h, 800, 400);
+        EXPECT_EQ(l.scale, c.scale) << c.w << "x" << c.h;
+        EXPECT_EQ(l.x, c.x) << c.w << "x" << c.h;
+        EXPECT_EQ(l.y, c.y) << c.w << "x" << c.h;
+    }
+}
+
+TEST(PictureLayout, WindowPointsMapToPicturePixelsAndTheBorderIsOutside)
+{
+    detail::Layout l = detail::fit_picture(1700, 900, 800, 400); // scale 2 at (50, 50)
+    auto at = [&](int wx, int wy) {
+        int px = -7, py = -7;
+        bool in = detail::to_picture(l, 800, 400, wx, wy, px, py);
+        return in ? std::to_string(px) + "," + std::to_string(py) : std::string("outside");
+    };
+    EXPECT_EQ(at(50, 50), "0,0");
+    EXPECT_EQ(at(51, 51), "0,0");
+    EXPECT_EQ(at(52, 53), "1,1");
+    EXPECT_EQ(at(50 + 1599, 50 + 799), "799,399");
+    EXPECT_EQ(at(49, 60), "outside");
+    EXPECT_EQ(at(60, 49), "outside");
+    EXPECT_EQ(at(50 + 1600, 60), "outside");
+    EXPECT_EQ(at(60, 50 + 800), "outside");
+    EXPECT_EQ(at(-1, -1), "outside");
+}
+
+TEST(PictureLayout, TheDesktopsScaleFactors)
+{
+    EXPECT_EQ(detail::scale_of_factor(nullptr), 1);
+    EXPECT_EQ(detail::scale_of_factor(""), 1);
+    EXPECT_EQ(detail::scale_of_factor("2"), 2);
+    EXPECT_EQ(detail::scale_of_factor("2.0"), 2);
+    EXPECT_EQ(detail::scale_of_factor("2.75"), 2);
+    EXPECT_EQ(detail::scale_of_factor("1.5"), 1);
+    EXPECT_EQ(detail::scale_of_factor("3"), 3);
+    EXPECT_EQ(detail::scale_of_factor("0"), 1);
+    EXPECT_EQ(detail::scale_of_factor("-2"), 1);
+    EXPECT_EQ(detail::scale_of_factor("zwei"), 1);
+    EXPECT_EQ(detail::scale_of_factor("nan"), 1);
+    EXPECT_EQ(detail::scale_of_dpi(96), 1);
+    EXPECT_EQ(detail::scale_of_dpi(191.9), 1);
+    EXPECT_EQ(detail::scale_of_dpi(192), 2);
+    EXPECT_EQ(detail::scale_of_dpi(288), 3);
+    EXPECT_EQ(detail::scale_of_dpi(0), 1);
+    // Never larger than the desktop can show.
+    EXPECT_EQ(detail::scale_that_fits(2, 800, 400, 1920, 1080), 2);
+    EXPECT_EQ(detail::scale_that_fits(3, 800, 400, 1920, 1080), 2);
+    EXPECT_EQ(detail::scale_that_fits(2, 800, 400, 1024, 768), 1);
+    EXPECT_EQ(detail::scale_that_fits(1, 800, 400, 640, 480), 1);
 }
 
 // ---- a real window --------------------------------------------------------
@@ -439,6 +506,37 @@ TEST_F(SdlWindow, WithoutADisplayTheOpenFailsInsteadOfShowingNothing)
     EXPECT_NE(SCREEN_OPEN(800, 400, 32), 0);
     EXPECT_FALSE(st::window_open());
     EXPECT_EQ(SCREEN_INFO().driver, "");
+}
+
+TEST_F(SdlWindow, AFailedOpenSaysOnStandardErrorWhatWasTriedAndWhy)
+{
+    // A display that is named but not there: X11 by that name, then Wayland.
+    testsupport::TempDir runtime;
+    auto r = testsupport::run_child([&runtime] {
+        NoDisplay none(runtime.path().c_str());
+        setenv("DISPLAY", ":4711", 1);
+        std::printf("%d", SCREEN_OPEN(800, 400, 32));
+    });
+    EXPECT_EQ(r.out, "1");
+    EXPECT_EQ(r.err.rfind("velmora: the window cannot be opened (video driver x11: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("; video driver wayland: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.back(), '\n');
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+
+    // SDL_VIDEODRIVER names the one driver tried.
+    auto named = testsupport::run_child([] {
+        setenv("SDL_VIDEODRIVER", "no_such_driver", 1);
+        std::printf("%d", SCREEN_OPEN(800, 400, 32));
+    });
+    EXPECT_EQ(named.out, "1");
+    EXPECT_EQ(named.err.rfind("velmora: the window cannot be opened (video driver no_such_driver: ", 0), 0u)
+        << named.err;
+
+    auto none = testsupport::run_child([] {
+        NoDisplay nothing(nullptr);
+        std::printf("%d", SCREEN_OPEN(800, 400, 32));
+    });
+    EXPECT_EQ(none.err, "velmora: the window cannot be opened (no display: DISPLAY and WAYLAND_DISPLAY are not set)\n");
 }
 
 TEST_F(SdlWindow, OpensAgainAfterClosing)

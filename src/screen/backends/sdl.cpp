@@ -3,6 +3,8 @@
 // presents the changed pixel rows at most about 60 times a second.
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <array>
@@ -21,6 +23,8 @@
 #include <vector>
 
 #include "screen/backend.hpp"
+#include "rt/error.hpp"
+#include "screen/backends/layout.hpp"
 #include "screen/backends/sdl_keys.hpp"
 #include "screen/screen.hpp"
 
@@ -167,6 +171,20 @@ constexpr auto k_frame = std::chrono::microseconds(1000000 / 60);
 constexpr int k_pump_ms = 5;
 constexpr int k_events_per_round = 512; // a flood of input must not starve presentation
 
+// Set once the X connection has gone; Xlib's handler has no room for more.
+std::atomic<bool> g_display_lost{false};
+
+// Xlib calls this on the window thread when the connection to the display
+// breaks. Returning would let Xlib exit the process under our feet, and
+// unwinding would have the window thread join itself: the runtime's error
+// exit, which removes a pending half copy, is the way out.
+int on_display_lost(Display*)
+{
+    g_display_lost.store(true);
+    std::fputs("velmora: the connection to the display was lost\n", stderr);
+    rt::fail_noline(14);
+}
+
 void set_hints()
 {
     // The runtime turns signals into its own errors; SDL must not take them.
@@ -174,10 +192,8 @@ void set_hints()
     // The close button is a key for the program, never a quit.
     SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_OVERRIDE);
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    // Blitting 800x400 needs no GPU, and a GL emulation would take the CPU
-    // the copy loop runs on; SDL_RENDER_DRIVER in the environment still wins.
-    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
-    // Nor should the window surface probe for GL, which leaves GL threads behind.
+    // Scaling 800x400 by whole numbers needs no GPU, and a GL emulation would
+    // take the CPU the copy loop runs on: the window surface, without GL.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
 }
 
@@ -192,20 +208,82 @@ bool sound_card_present()
     return any;
 }
 
-// Without a display SDL would fall back to a driver that shows nothing, and
-// the program would wait for keys nobody can give; such drivers only count
-// when asked for by name.
-bool display_possible()
+// Ends SDL's video side and, unless the tone still uses SDL, SDL itself.
+void quit_video()
 {
-    if (SDL_GetHint(SDL_HINT_VIDEODRIVER))
-        return true;
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("XDG_RUNTIME_DIR");
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+        SDL_Quit();
 }
 
-bool shows_nothing(const char* driver)
+bool has_env(const char* name)
 {
-    return !SDL_GetHint(SDL_HINT_VIDEODRIVER) && driver &&
-           (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+// Starts SDL's video on a driver that shows a window. Left to itself SDL may
+// settle on one that shows nothing (it did so under load), so the display
+// that is there is asked for by name; SDL_VIDEODRIVER still wins. On failure
+// `why` tells what was tried and what SDL said.
+bool init_video(std::string& why)
+{
+    if (has_env("SDL_VIDEODRIVER")) {
+        const char* named = std::getenv("SDL_VIDEODRIVER");
+        if (SDL_Init(SDL_INIT_VIDEO) == 0)
+            return true;
+        why = std::string("video driver ") + named + ": " + SDL_GetError();
+        quit_video();
+        return false;
+    }
+    // Wayland's default socket needs no variable, only the runtime folder.
+    bool wayland = has_env("WAYLAND_DISPLAY") || has_env("XDG_RUNTIME_DIR");
+    std::vector<const char*> drivers;
+    if (has_env("DISPLAY"))
+        drivers = wayland ? std::vector<const char*>{"x11", "wayland"} : std::vector<const char*>{"x11"};
+    else if (wayland)
+        drivers = {"wayland", "x11"};
+    if (drivers.empty()) {
+        why = "no display: DISPLAY and WAYLAND_DISPLAY are not set";
+        return false;
+    }
+    for (const char* d : drivers) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, d);
+        bool ok = SDL_Init(SDL_INIT_VIDEO) == 0;
+        if (!ok) {
+            why += std::string(why.empty() ? "" : "; ") + "video driver " + d + ": " + SDL_GetError();
+            quit_video();
+        }
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+        if (ok)
+            return true;
+    }
+    return false;
+}
+
+bool is_x11(SDL_Window* w, Display*& display)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    display = info.info.x11.display;
+    return true;
+}
+
+// The scale the desktop asks for: GDK_SCALE, QT_SCALE_FACTOR or the X
+// resource Xft.dpi. A Wayland compositor scales windows itself.
+int desktop_scale(SDL_Window* w)
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && SDL_strcmp(driver, "wayland") == 0)
+        return 1;
+    int scale = std::max(scale_of_factor(std::getenv("GDK_SCALE")), scale_of_factor(std::getenv("QT_SCALE_FACTOR")));
+    Display* display = nullptr;
+    if (is_x11(w, display))
+        if (const char* dpi = XGetDefault(display, "Xft", "dpi"))
+            scale = std::max(scale, scale_of_dpi(std::strtod(dpi, nullptr)));
+    return scale;
 }
 
 int button_bit(std::uint8_t button)
@@ -230,6 +308,7 @@ public:
     void changed() override;
     void close() override;
     void beep() override;
+    bool message_box(const std::string& title, const std::string& text) override;
     const char* driver() const override { return driver_.c_str(); }
     int refresh_rate() const override { return refresh_; }
     void desktop(int& width, int& height, int& depth, int& rate) const override;
@@ -244,7 +323,10 @@ private:
     void pump();
     void handle(const SDL_Event& e);
     void key(const SDL_KeyboardEvent& k, bool down);
+    void pointer(int x, int y);
     void apply_title();
+    void relayout();
+    void blit_rows(int first, int last);
     void present();
 
     void wake();
@@ -265,12 +347,16 @@ private:
     int height_ = 0;
     std::vector<std::uint32_t> frame_;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
+    SDL_Surface* picture_ = nullptr; // frame_ as a surface
+    SDL_Surface* surface_ = nullptr; // the window's, replaced on a resize
+    Layout layout_;
     int buttons_ = 0;
+    bool in_window_ = false;
+    bool in_picture_ = true;
     bool redraw_ = false;
     bool upload_all_ = false;
     Clock::time_point last_present_{};
+    std::string failure_;
 
     // Written by the thread before open() returns (or by a desktop() probe),
     // read-only afterwards.
@@ -301,6 +387,9 @@ bool SdlWindow::open(int width, int height)
         return true;
     lock.unlock();
     thread_.join();
+    // Said before the caller's runtime error report, which cannot say why.
+    std::fprintf(stderr, "velmora: the window cannot be opened (%s)\n", failure_.c_str());
+    std::fflush(stderr);
     return false;
 }
 
@@ -321,30 +410,47 @@ void SdlWindow::run()
 bool SdlWindow::start()
 {
     set_hints();
-    if (!display_possible())
+    if (!init_video(failure_))
         return false;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0 || shows_nothing(SDL_GetCurrentVideoDriver())) {
-        SDL_Quit();
-        return false;
-    }
-    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width_, height_, 0);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    driver_ = driver ? driver : "";
+    // Made hidden, so it can take the desktop's scale before it is first seen.
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width_, height_,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (window_)
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (renderer_)
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width_, height_);
-    if (!texture_) {
+        picture_ = SDL_CreateRGBSurfaceWithFormatFrom(frame_.data(), width_, height_, 32, width_ * 4,
+                                                      SDL_PIXELFORMAT_ARGB8888);
+    if (!window_ || !picture_) {
+        failure_ = "video driver " + driver_ + ": " + SDL_GetError();
         finish();
         return false;
     }
     // Colours carry alpha 0xFF by convention only; the window shows RGB.
-    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
-    upload_all_ = true;
+    SDL_SetSurfaceBlendMode(picture_, SDL_BLENDMODE_NONE);
+    Display* display = nullptr;
+    if (is_x11(window_, display))
+        XSetIOErrorHandler(on_display_lost);
 
-    if (const char* d = SDL_GetCurrentVideoDriver())
-        driver_ = d;
+    int index = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+    SDL_Rect area{0, 0, width_, height_};
+    if (SDL_GetDisplayUsableBounds(index, &area) != 0)
+        area = SDL_Rect{0, 0, width_, height_};
+    int scale = scale_that_fits(desktop_scale(window_), width_, height_, area.w, area.h);
+    if (scale > 1) {
+        SDL_SetWindowSize(window_, width_ * scale, height_ * scale);
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(index), SDL_WINDOWPOS_CENTERED_DISPLAY(index));
+    }
+    SDL_SetWindowMinimumSize(window_, width_, height_);
+    SDL_ShowWindow(window_);
+    relayout();
+    if (!surface_) {
+        failure_ = "video driver " + driver_ + ": " + SDL_GetError();
+        finish();
+        return false;
+    }
+
     SDL_DisplayMode mode{};
-    int display = SDL_GetWindowDisplayIndex(window_);
-    if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+    if (SDL_GetCurrentDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0)
         refresh_ = mode.refresh_rate;
     std::uint32_t type = SDL_RegisterEvents(1);
     wake_type_.store(type == static_cast<std::uint32_t>(-1) ? 0 : type);
@@ -352,7 +458,8 @@ bool SdlWindow::start()
 
     std::uint32_t flags = SDL_GetWindowFlags(window_);
     input_focus((flags & SDL_WINDOW_INPUT_FOCUS) != 0);
-    input_pointer_inside((flags & SDL_WINDOW_MOUSE_FOCUS) != 0);
+    in_window_ = (flags & SDL_WINDOW_MOUSE_FOCUS) != 0;
+    input_pointer_inside(in_window_);
     apply_title();
     return true;
 }
@@ -360,18 +467,28 @@ bool SdlWindow::start()
 void SdlWindow::finish()
 {
     wake_type_.store(0);
-    if (texture_)
-        SDL_DestroyTexture(texture_);
-    if (renderer_)
-        SDL_DestroyRenderer(renderer_);
+    if (picture_)
+        SDL_FreeSurface(picture_);
     if (window_) {
         SDL_StopTextInput();
         SDL_DestroyWindow(window_);
     }
-    texture_ = nullptr;
-    renderer_ = nullptr;
+    picture_ = nullptr;
+    surface_ = nullptr;
     window_ = nullptr;
     SDL_Quit();
+}
+
+// The window's size is what it is now (a user or a window manager may have
+// changed it): a new surface, the picture placed anew, everything drawn.
+void SdlWindow::relayout()
+{
+    surface_ = SDL_GetWindowSurface(window_);
+    if (!surface_)
+        return;
+    layout_ = fit_picture(surface_->w, surface_->h, width_, height_);
+    upload_all_ = true;
+    redraw_ = true;
 }
 
 void SdlWindow::pump()
@@ -415,10 +532,15 @@ void SdlWindow::handle(const SDL_Event& e)
             input_focus(false); // also lets go of every held key
             break;
         case SDL_WINDOWEVENT_ENTER:
-            input_pointer_inside(true);
+            in_window_ = true;
+            input_pointer_inside(in_picture_);
             break;
         case SDL_WINDOWEVENT_LEAVE:
+            in_window_ = false;
             input_pointer_inside(false);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            relayout();
             break;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
@@ -441,7 +563,7 @@ void SdlWindow::handle(const SDL_Event& e)
         break;
     }
     case SDL_MOUSEMOTION:
-        input_mouse_move(e.motion.x, e.motion.y);
+        pointer(e.motion.x, e.motion.y);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -449,7 +571,7 @@ void SdlWindow::handle(const SDL_Event& e)
         if (!bit)
             break;
         buttons_ = e.type == SDL_MOUSEBUTTONDOWN ? (buttons_ | bit) : (buttons_ & ~bit);
-        input_mouse_move(e.button.x, e.button.y);
+        pointer(e.button.x, e.button.y);
         input_mouse_buttons(buttons_);
         break;
     }
@@ -459,13 +581,21 @@ void SdlWindow::handle(const SDL_Event& e)
             input_mouse_wheel(notches);
         break;
     }
-    case SDL_RENDER_TARGETS_RESET:
-    case SDL_RENDER_DEVICE_RESET:
-        upload_all_ = true;
-        redraw_ = true;
-        break;
     default:
         break;
+    }
+}
+
+// The pointer in picture pixels; on the black border it counts as outside.
+void SdlWindow::pointer(int x, int y)
+{
+    int px = 0, py = 0;
+    bool in = to_picture(layout_, width_, height_, x, y, px, py);
+    if (in)
+        input_mouse_move(px, py);
+    if (in != in_picture_) {
+        in_picture_ = in;
+        input_pointer_inside(in_window_ && in);
     }
 }
 
@@ -498,6 +628,19 @@ void SdlWindow::apply_title()
     SDL_SetWindowTitle(window_, utf8_from_cp1252(title).c_str());
 }
 
+// Picture rows [first, last] onto the window surface at the layout's scale
+// (SDL scales nearest-neighbour in software: crisp pixels).
+void SdlWindow::blit_rows(int first, int last)
+{
+    const int s = layout_.scale;
+    SDL_Rect src{0, first, width_, last - first + 1};
+    SDL_Rect dst{layout_.x, layout_.y + first * s, width_ * s, (last - first + 1) * s};
+    if (s == 1)
+        SDL_BlitSurface(picture_, &src, surface_, &dst);
+    else
+        SDL_BlitScaled(picture_, &src, surface_, &dst);
+}
+
 void SdlWindow::present()
 {
     // Cleared before taking, so a change made meanwhile brings another round.
@@ -505,18 +648,29 @@ void SdlWindow::present()
     int first = 0;
     int last = -1;
     bool changes = take_changes(frame_.data(), first, last);
+    if (!surface_) {
+        relayout();
+        if (!surface_)
+            return;
+    }
     if (upload_all_) {
-        SDL_UpdateTexture(texture_, nullptr, frame_.data(), width_ * 4);
+        SDL_FillRect(surface_, nullptr, SDL_MapRGB(surface_->format, 0, 0, 0));
+        blit_rows(0, height_ - 1);
         upload_all_ = false;
+        SDL_UpdateWindowSurface(window_);
     } else if (changes) {
-        SDL_Rect rows{0, first, width_, last - first + 1};
-        SDL_UpdateTexture(texture_, &rows, frame_.data() + static_cast<size_t>(first) * static_cast<size_t>(width_),
-                          width_ * 4);
-    } else if (!redraw_) {
+        blit_rows(first, last);
+        const int s = layout_.scale;
+        SDL_Rect rows{layout_.x, layout_.y + first * s, width_ * s, (last - first + 1) * s};
+        if (redraw_)
+            SDL_UpdateWindowSurface(window_);
+        else
+            SDL_UpdateWindowSurfaceRects(window_, &rows, 1);
+    } else if (redraw_) {
+        SDL_UpdateWindowSurface(window_);
+    } else {
         return;
     }
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
     redraw_ = false;
     last_present_ = Clock::now();
 }
@@ -556,6 +710,25 @@ void SdlWindow::close()
     wake();
     thread_.join();
     audio_ = 0; // SDL_Quit on the thread ended the audio side too
+}
+
+bool SdlWindow::message_box(const std::string& title, const std::string& text)
+{
+    // No display to show it on, or asked from the window thread, which
+    // cannot close its own window.
+    if (g_display_lost.load() || (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()))
+        return false;
+    // The box runs SDL's video on this thread: the window's goes first.
+    close();
+    // On the display's own driver; SDL left to itself may try another.
+    set_hints();
+    std::string why;
+    bool video = init_video(why);
+    bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8_from_cp1252(title).c_str(),
+                                          utf8_from_cp1252(text).c_str(), nullptr) == 0;
+    if (video)
+        quit_video();
+    return shown;
 }
 
 void SdlWindow::beep()
@@ -613,17 +786,12 @@ void SdlWindow::desktop(int& width, int& height, int& depth, int& rate) const
     bool own = SDL_WasInit(SDL_INIT_VIDEO) == 0;
     if (own) {
         set_hints();
-        if (!display_possible())
+        std::string why;
+        if (!init_video(why))
             return;
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
-                SDL_Quit();
-            return;
-        }
     }
     SDL_DisplayMode mode{};
-    if (!shows_nothing(SDL_GetCurrentVideoDriver()) && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 &&
-        mode.h > 0) {
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
         width = mode.w;
         height = mode.h;
         // A 24-bit X visual is stored in 32-bit pixels, as a Windows desktop reports it.
@@ -634,13 +802,10 @@ void SdlWindow::desktop(int& width, int& height, int& depth, int& rate) const
         if (mode.refresh_rate > 0)
             rate = mode.refresh_rate;
     }
-    if (const char* d = SDL_GetCurrentVideoDriver(); d && !shows_nothing(d))
+    if (const char* d = SDL_GetCurrentVideoDriver())
         driver_ = d;
-    if (own) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
-            SDL_Quit();
-    }
+    if (own)
+        quit_video();
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The Win32 window backend: a thread of its own creates the window, owns a
 // 32-bit DIB section, presents changed rows at most about 60 times a second
 // and pumps messages all the time, feeding keys and the mouse to the state.
+// The window can be resized; the picture is shown at the largest whole scale
+// that fits, and opens at the monitor's scale on a high-resolution screen.
 #include <windows.h>
 
 #include <atomic>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "screen/backend.hpp"
+#include "screen/backends/layout.hpp"
 #include "screen/screen.hpp"
 
 namespace screen {
@@ -21,7 +24,7 @@ constexpr UINT k_msg_changed = WM_APP + 1;
 constexpr UINT k_msg_title = WM_APP + 2;
 constexpr UINT k_msg_quit = WM_APP + 3;
 constexpr auto k_frame = std::chrono::milliseconds(16);
-constexpr DWORD k_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD k_style = WS_OVERLAPPEDWINDOW;
 const char* const k_class = "velmora_window";
 
 // The extended keys of the key buffer, by virtual key: their set-1 numbers.
@@ -53,6 +56,49 @@ int key_scan(WPARAM vk, LPARAM lp)
     if (sc == 0)
         sc = static_cast<int>(MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC) & 0xFF);
     return sc;
+}
+
+// Through void (*)(): a cast GCC accepts between unrelated function types.
+template <typename F>
+F load(const char* library, const char* name)
+{
+    HMODULE lib = LoadLibraryA(library);
+    return lib ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(lib, name))) : nullptr;
+}
+
+// Without this Windows would scale our pixels itself, blurred, and report
+// 96 dpi; with it, each monitor's own DPI counts. Newer systems have the
+// per-monitor form, which is looked up at run time.
+void declare_dpi_aware()
+{
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    auto set_context = load<SetContext>("user32.dll", "SetProcessDpiAwarenessContext");
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (set_context && set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
+        return;
+    SetProcessDPIAware();
+}
+
+int monitor_dpi(HMONITOR monitor)
+{
+    using GetDpi = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    UINT x = 0, y = 0;
+    auto get_dpi = load<GetDpi>("shcore.dll", "GetDpiForMonitor");
+    if (get_dpi && get_dpi(monitor, 0 /* effective DPI */, &x, &y) == S_OK && x > 0)
+        return static_cast<int>(x);
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc)
+        ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+// The outer size of a window whose client area is width x height.
+SIZE outer_size(int width, int height)
+{
+    RECT r{0, 0, width, height};
+    AdjustWindowRect(&r, k_style, FALSE);
+    return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
 int button_mask(WPARAM wp)
@@ -166,10 +212,21 @@ private:
         wc.lpszClassName = k_class;
         if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
             return false;
-        RECT r{0, 0, width_, height_};
-        AdjustWindowRect(&r, k_style, FALSE);
-        HWND w = CreateWindowA(k_class, "", k_style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, r.bottom - r.top,
-                               nullptr, nullptr, inst, this);
+        declare_dpi_aware();
+        // The scale the primary monitor asks for, as far as it fits on it.
+        HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        int scale = 1;
+        if (GetMonitorInfoA(monitor, &mi)) {
+            SIZE frame = outer_size(0, 0);
+            scale = scale_that_fits(scale_of_dpi(monitor_dpi(monitor)), width_, height_,
+                                    mi.rcWork.right - mi.rcWork.left - frame.cx,
+                                    mi.rcWork.bottom - mi.rcWork.top - frame.cy);
+        }
+        SIZE size = outer_size(width_ * scale, height_ * scale);
+        HWND w = CreateWindowA(k_class, "", k_style, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr,
+                               inst, this);
         if (!w)
             return false;
 
@@ -190,6 +247,10 @@ private:
             return false;
         }
         bits_ = static_cast<std::uint32_t*>(bits);
+        info_ = bi;
+        RECT client{};
+        GetClientRect(w, &client);
+        layout_ = fit_picture(client.right, client.bottom, width_, height_);
         old_bitmap_ = SelectObject(mem_dc_, dib_);
         hwnd_.store(w);
         ShowWindow(w, SW_SHOW);
@@ -260,7 +321,8 @@ private:
         GdiFlush(); // no pending GDI work may touch the DIB while we write it
         if (!w || !take_changes(bits_, first, last))
             return;
-        RECT r{0, first, width_, last + 1};
+        const int s = layout_.scale;
+        RECT r{layout_.x, layout_.y + first * s, layout_.x + width_ * s, layout_.y + (last + 1) * s};
         InvalidateRect(w, &r, FALSE);
         UpdateWindow(w);
     }
@@ -274,13 +336,57 @@ private:
         t.dwFlags = TME_LEAVE;
         t.hwndTrack = w;
         tracking_ = TrackMouseEvent(&t) != 0;
-        input_pointer_inside(true);
+        input_pointer_inside(in_picture_);
     }
 
+    // The pointer in picture pixels; on the black border it counts as outside.
     void mouse_at(HWND w, LPARAM lp)
     {
         track_pointer(w);
-        input_mouse_move(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+        int x = 0, y = 0;
+        bool in = to_picture(layout_, width_, height_, static_cast<short>(LOWORD(lp)),
+                             static_cast<short>(HIWORD(lp)), x, y);
+        if (in)
+            input_mouse_move(x, y);
+        if (in != in_picture_) {
+            in_picture_ = in;
+            input_pointer_inside(in);
+        }
+    }
+
+    void paint(HWND w)
+    {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        RECT client{};
+        GetClientRect(w, &client);
+        const Layout l = layout_;
+        const int pw = width_ * l.scale;
+        const int ph = height_ * l.scale;
+        // The border around the picture is black.
+        auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        const RECT bands[] = {
+            {0, 0, client.right, l.y},
+            {0, l.y + ph, client.right, client.bottom},
+            {0, l.y, l.x, l.y + ph},
+            {l.x + pw, l.y, client.right, l.y + ph},
+        };
+        for (const RECT& b : bands)
+            if (b.right > b.left && b.bottom > b.top)
+                FillRect(dc, &b, black);
+        const RECT picture{l.x, l.y, l.x + pw, l.y + ph};
+        RECT r{};
+        if (l.scale == 1) {
+            if (IntersectRect(&r, &ps.rcPaint, &picture))
+                BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem_dc_, r.left - l.x, r.top - l.y,
+                       SRCCOPY);
+        } else {
+            // Whole pixels copied, never blended: crisp at every scale. The
+            // paint region clips it to what needs drawing.
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchDIBits(dc, l.x, l.y, pw, ph, 0, 0, width_, height_, bits_, &info_, DIB_RGB_COLORS, SRCCOPY);
+        }
+        EndPaint(w, &ps);
     }
 
     void buttons(HWND w, WPARAM wp, LPARAM lp)
@@ -312,12 +418,26 @@ private:
     LRESULT handle(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     {
         switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(w, &ps);
-            const RECT& r = ps.rcPaint;
-            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem_dc_, r.left, r.top, SRCCOPY);
-            EndPaint(w, &ps);
+        case WM_PAINT:
+            paint(w);
+            return 0;
+        case WM_SIZE:
+            layout_ = fit_picture(LOWORD(lp), HIWORD(lp), width_, height_);
+            InvalidateRect(w, nullptr, FALSE);
+            return 0;
+        case WM_GETMINMAXINFO: {
+            // Never smaller than the picture at scale 1.
+            SIZE least = outer_size(width_, height_);
+            auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+            mm->ptMinTrackSize = POINT{least.cx, least.cy};
+            return 0;
+        }
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another DPI: the size Windows suggests
+            // keeps the picture's look; WM_SIZE then picks its scale.
+            const RECT* r = reinterpret_cast<const RECT*>(lp);
+            SetWindowPos(w, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
         case WM_ERASEBKGND:
@@ -394,6 +514,9 @@ private:
     HDC mem_dc_ = nullptr;
     HGDIOBJ old_bitmap_ = nullptr;
     std::uint32_t* bits_ = nullptr;
+    BITMAPINFO info_{};
+    Layout layout_;
+    bool in_picture_ = true;
     bool tracking_ = false;
     int wheel_rest_ = 0;
 };
