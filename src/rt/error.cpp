@@ -119,6 +119,10 @@ extern "C" void on_signal(int sig)
     case SIGILL: number = 10; break;
     case SIGFPE: number = 11; break;
     case SIGSEGV: number = 12; break;
+#ifdef SIGHUP
+    case SIGHUP: number = 13; break; // a closed terminal asks the program to end
+    case SIGQUIT: number = 15; break;
+#endif
     case SIGTERM: number = 13; break;
     case SIGABRT: number = 14; break;
     default: number = 0; break;
@@ -180,6 +184,13 @@ void install_signal_handlers()
 {
     for (int sig : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT})
         std::signal(sig, on_signal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, on_signal);
+    std::signal(SIGQUIT, on_signal);
+    // A file over the size limit is refused with EFBIG, which the copy
+    // reports, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 void remove_on_abort(const std::string& path)
