@@ -9,6 +9,7 @@ for group in "$@"; do
     screenshots) packages+=(xdotool imagemagick) ;;
     fuzz) packages+=(clang) ;;
     dialog) packages+=(zenity) ;;
+    bench) packages+=(dosfstools fusefat strace) ;;
   esac
 done
 missing=()
