@@ -9,6 +9,13 @@ extern const std::uint8_t k_font8[256 * 8];
 extern const std::uint8_t k_font14[256 * 14];
 extern const std::uint8_t k_font16[256 * 16];
 
+// The character each code page 850 byte shows, the control bytes as their PC
+// symbols (0x07 is U+2022); byte 0 stands for U+0000.
+extern const char16_t k_unicode[256];
+// Windows-1252 bytes 0x80-0x9F as characters (the rest of that code page is
+// Latin-1); 0 for the five bytes it leaves undefined.
+extern const char16_t k_cp1252_high[32];
+
 // Rows of the glyph for `ch` in the font of that height (8, 14 or 16; others give 16).
 inline const std::uint8_t* glyph(int height, std::uint8_t ch)
 {

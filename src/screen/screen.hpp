@@ -38,6 +38,20 @@ std::int32_t TEXT_LOCATE(int row, int column);
 void TEXT_CLEAR();
 std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool end_line);
 
+// Text of a name or path as grid glyphs: one code page 850 byte per character
+// shown. Characters code page 850 lacks become '?'; control characters keep
+// their byte, which shows as its PC symbol. ASCII stays as it is.
+// From UTF-8, where a byte that is not part of valid UTF-8 is read as Windows-1252:
+std::string glyphs_of_utf8(const std::string& text);
+// From Windows-1252 (ANSI names on Windows):
+std::string glyphs_of_1252(const std::string& text);
+// The characters glyph bytes show, as UTF-8 (byte 0 gives U+0000).
+std::string utf8_of_glyphs(const std::string& glyphs);
+// Prints glyph bytes as they stand: control bytes show as their glyphs and are
+// never acted on (no bell, line break or tab), with TEXT_PRINT's cursor, colour
+// and wrapping rules. Without a window it writes utf8_of_glyphs to standard output.
+void print_glyphs(const std::string& glyphs, bool end_line);
+
 // Keyboard, timing and sound.
 std::string KEY_POLL();
 int KEY_WAIT();

@@ -119,6 +119,11 @@ void put_byte(State& s, std::uint8_t ch)
     default:
         break;
     }
+    put_glyph(s, ch);
+}
+
+void put_glyph(State& s, std::uint8_t ch)
+{
     if (s.window)
         draw_cell(s, s.cur_row, s.cur_col, ch);
     if (++s.cur_col > s.columns) {

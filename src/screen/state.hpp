@@ -95,6 +95,7 @@ extern std::atomic<bool> g_no_sleep;
 void mark_dirty(State& s, int first_row, int last_row);
 void draw_cell(State& s, int row, int col, std::uint8_t ch);
 void put_byte(State& s, std::uint8_t ch); // printing rules except the bell
+void put_glyph(State& s, std::uint8_t ch); // the glyph at the cursor, even for control bytes
 void scroll_if_needed(State& s);
 void notify(State& s);
 // Marks the cells over pixel rows [y0, y1] as no longer matching the grid.

@@ -250,6 +250,31 @@ void TEXT_PRINT(const std::string& text, bool end_line)
     notify(s);
 }
 
+void print_glyphs(const std::string& glyphs, bool end_line)
+{
+    State& s = state();
+    std::unique_lock lock(s.m);
+    if (!s.window) {
+        lock.unlock();
+        // A terminal shows the same characters and acts on none of them.
+        std::string text = utf8_of_glyphs(glyphs);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (end_line)
+            std::fputc('\n', stdout);
+        std::fflush(stdout);
+        return;
+    }
+    if (s.print_hook)
+        s.print_hook(s.cur_row, s.cur_col, glyphs);
+    for (char ch : glyphs)
+        put_glyph(s, static_cast<std::uint8_t>(ch));
+    if (end_line) {
+        put_byte(s, 13);
+        put_byte(s, 10);
+    }
+    notify(s);
+}
+
 void TEXT_PRINT_REAL(double value, bool end_line)
 {
     std::string t = rt::number_text(value);

@@ -14,6 +14,7 @@
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/paths.hpp"
+#include "velmora/playlist.hpp"
 #include "velmora/velmora.hpp"
 
 namespace velmora {
@@ -75,31 +76,16 @@ struct Run {
     std::uint32_t total_kb = 0;
 };
 
-// Calls fn(info_line, path_line) for every entry of the open playlist `n`
-// that has a path, pairing lines strictly after the header and testing for
-// the end only after each pair; stops early when fn returns false.
+// Calls fn(entry) for every entry of the playlist in reading order; stops
+// early when fn returns false. True when the playlist was read to its end.
 template <class Fn>
-void for_each_entry(int n, Fn fn)
+bool for_each_entry(playlist::Reader& reader, Fn fn)
 {
-    do {
-        std::string info = rt::read_line(n);
-        std::string path = rt::read_line(n);
-        if (path.empty())
-            continue; // a blank line or a header-only list is no entry
-        if (!fn(info, path))
-            return;
-    } while (!rt::eof(n));
-}
-
-std::string source_of(const Run& run, const std::string& path_line)
-{
-    std::string path = path_line;
-#ifdef _WIN32
-    bool drive = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
-    if (run.unc_playlist == 1 && drive)
-        path = paths::network_entry(run.playlist_path, path);
-#endif
-    return paths::resolve_entry(run.playlist_path, path);
+    playlist::Entry entry;
+    while (playlist::next(reader, entry))
+        if (!fn(entry))
+            return false;
+    return true;
 }
 
 void counting_pass(Run& run)
@@ -107,11 +93,13 @@ void counting_pass(Run& run)
     TEXT_PRINT("laden", true);
     int list = rt::free_file();
     rt::open_text_input(list, run.playlist_path);
-    rt::read_line(list); // the header
-    for_each_entry(list, [&](const std::string&, const std::string& path) {
+    playlist::Reader reader = playlist::open(list);
+    for_each_entry(reader, [&](const playlist::Entry& entry) {
+        // The counting pass measures the entries as written, without a share.
+        paths::Source src = paths::source_of(run.playlist_path, entry.path, false);
         int n = rt::free_file();
         std::int64_t size = 0;
-        if (rt::try_open_binary_read(n, paths::resolve_entry(run.playlist_path, path))) {
+        if (!src.stream && rt::try_open_binary_read(n, src.path)) {
             size = rt::length(n);
             rt::close(n);
         }
@@ -144,9 +132,7 @@ void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
 
 void copy_pass(Run& run)
 {
-    std::string list_path = run.destination + paths::tail_from_last_sep(run.playlist_path);
-    if (paths::tail_from_last_sep(run.playlist_path).empty())
-        list_path = run.destination + paths::k_sep + run.playlist_path;
+    std::string list_path = paths::list_path(run.destination, run.playlist_path);
     int list = rt::free_file();
     rt::open_text_input(list, run.playlist_path);
     // Writing over the playlist being copied goes through a temporary
@@ -157,21 +143,25 @@ void copy_pass(Run& run)
     screen::WAIT_MS(100);
     int out = rt::free_file();
     rt::open_text_output(out, write_path);
-    rt::write_line(out, rt::read_line(list));
+    playlist::Reader reader = playlist::open(list);
+    playlist::Writer writer = playlist::start(out, reader);
     TEXT_PRINT("Readdy", true);
 
     std::int32_t entry_index = 0;
-    for_each_entry(list, [&](const std::string& info_line, const std::string& path_line) {
-        std::string source = source_of(run, path_line);
-        std::string target = paths::target_of(run.destination, path_line);
+    bool whole = for_each_entry(reader, [&](const playlist::Entry& entry) {
+        paths::Source src = paths::source_of(run.playlist_path, entry.path, run.unc_playlist == 1);
+        std::string target = paths::target_of(run.destination, src.name);
         screen::TEXT_CLEAR();
         screen::TEXT_LOCATE(1, 1);
         ++entry_index;
         constexpr int k_media = 8;
-        bool opened = rt::try_open_binary_read(k_media, source);
+        bool opened = !src.stream && rt::try_open_binary_read(k_media, src.path);
         progress_block(run, entry_index, opened ? rt::length(k_media) : 0);
-        std::string display = detail::name_display(paths::file_name(path_line), run.screen_width);
-        if (rt::file_exists(target)) {
+        std::string display = detail::name_display(src.name, run.screen_width);
+        if (src.stream) {
+            // A station plays from the stick through its URL: nothing to copy.
+            TEXT_PRINT("Stream: " + display, false);
+        } else if (rt::file_exists(target)) {
             TEXT_PRINT("Exist: " + display, false);
             if (opened)
                 rt::close(k_media);
@@ -179,10 +169,9 @@ void copy_pass(Run& run)
             TEXT_PRINT("Kopy: " + display, false);
             if (opened)
                 rt::close(k_media);
-            COPY(source, target);
+            COPY(src.path, target);
         }
-        rt::write_line(out, info_line);
-        rt::write_line(out, target);
+        playlist::write_entry(writer, entry.directives, src.stream ? entry.path : target);
         if (screen::KEY_DOWN(screen::scan::esc)) {
             TEXT_PRINT("", true);
             TEXT_PRINT("User abort", true);
@@ -190,6 +179,8 @@ void copy_pass(Run& run)
         }
         return true;
     });
+    if (whole)
+        playlist::finish(writer, reader);
 
     // Waits for Esc to be released without spinning a core meanwhile.
     while (screen::KEY_DOWN(screen::scan::esc))
@@ -213,11 +204,7 @@ int MAIN(const std::string& first_argument)
     if (detail::takes_argument(first_argument)) {
         run.playlist_path = first_argument;
     } else {
-#ifdef _WIN32
-        std::string start_folder = "E:\\playlisten";
-#else
-        std::string start_folder = platform::current_dir();
-#endif
+        std::string start_folder = paths::dialog_start_folder();
         run.playlist_path = dialog::LOADSAVEDIALOG(0, playlist_filter, 1, start_folder, "Select list");
     }
     if (screen::SCREEN_OPEN(800, 400, 32) != 0)
@@ -239,7 +226,8 @@ int MAIN(const std::string& first_argument)
         return 1;
     }
 
-    std::string probe = run.destination + paths::k_probe;
+    run.destination = paths::expand_home(run.destination);
+    std::string probe = paths::probe_of(run.destination);
     int n = rt::free_file();
     if (rt::try_open_text_output(n, probe))
         rt::close(n);

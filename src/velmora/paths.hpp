@@ -1,31 +1,84 @@
-// Path rules of the copier for the platform it is built for.
+// Path rules of the copier: how an entry of a playlist becomes a file to
+// read and a name in the destination, and how the copier's own paths are
+// built. One body per system where the rules differ (paths_posix.cpp,
+// paths_win32.cpp); paths.cpp holds what both share.
 #pragma once
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/fs.hpp"
 
 namespace velmora::paths {
 
 constexpr char k_sep = platform::k_sep;
-inline const std::string k_probe = std::string(1, k_sep) + "diesisteintest.tttu";
 
-// Absolute: a drive colon anywhere (Windows) or a leading '/' (POSIX);
-// a network path (two backslashes) is absolute on Windows too.
+// Whether a byte separates folders ('/' on POSIX; '\' and '/' on Windows).
+bool is_sep(char c);
+// Absolute: a drive colon anywhere or a network path (Windows), a leading
+// '/' (POSIX).
 bool is_absolute(const std::string& path);
-// The part from the last separator on, separator included; empty when none.
-std::string tail_from_last_sep(const std::string& path);
+// A drive letter and its colon at the start (D:\..., D:a.mp3).
+bool has_drive(const std::string& path);
 // The name after the last separator (the whole path when there is none).
 std::string file_name(const std::string& path);
 // The folder of a path, without its last separator; empty when none.
 std::string folder_of(const std::string& path);
-// Where an entry's media file is: relative entries are taken from the
-// playlist's folder.
-std::string resolve_entry(const std::string& playlist_path, const std::string& entry);
-// The copy's path in the destination.
-std::string target_of(const std::string& destination, const std::string& entry);
-// Whether a playlist lies on a network share (two leading backslashes).
+// folder + separator + name.
+std::string join(const std::string& folder, const std::string& name);
+
+// The probe file whose creation proves that a folder takes new files.
+std::string probe_of(const std::string& folder);
+// Where the rewritten playlist goes: the destination and the playlist's name.
+std::string list_path(const std::string& destination, const std::string& playlist_path);
+// The copy's path in the destination, for the copy's file name.
+std::string target_of(const std::string& destination, const std::string& name);
+// The folder the playlist dialog opens in.
+std::string dialog_start_folder();
+// A destination as typed, with `~` (POSIX) standing for the home folder.
+std::string expand_home(const std::string& destination);
+
+// Whether a playlist lies on a network share (two leading separators).
 bool is_network(const std::string& playlist_path);
 // For a network playlist: the share prefix replaces the entry's drive.
 std::string network_entry(const std::string& playlist_path, const std::string& entry);
+// Where a plain entry's media file is: relative entries are taken from the
+// playlist's folder.
+std::string resolve_entry(const std::string& playlist_path, const std::string& entry);
+
+// CREATEDIR's levels: every folder from below the existing root (a drive,
+// a share, '/') down to the destination, each as a full path. Empty when
+// the destination is that root itself.
+std::vector<std::string> levels(const std::string& destination);
+// Whether an upper level that already exists is passed without a probe
+// (it may belong to someone else, as /media does on POSIX).
+bool passes_existing_level(const std::string& level);
+
+// URLs in a playlist.
+// A stream: a scheme of two or more characters, then "://", that is not file:.
+bool is_stream(const std::string& entry);
+// The local path of a file: URL, percent-decoded; nullopt when the entry is
+// no file: URL.
+std::optional<std::string> file_url_path(const std::string& entry);
+// %XX escapes decoded; a malformed or NUL escape stays as written.
+std::string percent_decode(const std::string& text);
+
+// One playlist entry as the copier handles it.
+struct Source {
+    bool stream = false;
+    std::string path; // what is read (a stream has none)
+    std::string name; // the copy's file name; a stream's whole URL
+};
+// The entry line of a playlist at `playlist_path`; `network` applies the
+// share of a network playlist to entries with a drive.
+Source source_of(const std::string& playlist_path, const std::string& entry, bool network);
+
+namespace detail {
+// The system's own part of source_of for a plain (non-URL) entry.
+Source plain_source(const std::string& playlist_path, const std::string& entry);
+// The system's form of a decoded file: URL path and its host ("" or
+// "localhost" for this machine).
+std::string local_of_url(const std::string& host, const std::string& path);
+} // namespace detail
 
 } // namespace velmora::paths

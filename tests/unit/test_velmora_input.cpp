@@ -69,7 +69,8 @@ protected:
 
 TEST_F(Input, LoneCrLoneLfAndMixedLineEnds)
 {
-    for (const char* text : {"#H\ri\ra.mp3\ri\rb.mp3\r", "#H\ni\na.mp3\ni\nb.mp3", "#H\r\ni\ra.mp3\ni\r\nb.mp3\n"}) {
+    for (const char* text : {"#EXTM3U\r#i\ra.mp3\r#i\rb.mp3\r", "#EXTM3U\n#i\na.mp3\n#i\nb.mp3",
+                             "#EXTM3U\r\n#i\ra.mp3\n#i\r\nb.mp3\n"}) {
         fs::remove_all(dir.file("dest"));
         fs::create_directory(dir.file("dest"));
         auto r = run(text);
@@ -77,7 +78,7 @@ TEST_F(Input, LoneCrLoneLfAndMixedLineEnds)
         EXPECT_EQ(read_file(dir.file("dest/a.mp3")), "AAAA");
         EXPECT_EQ(read_file(dir.file("dest/b.mp3")), "BBBBBB");
         EXPECT_EQ(read_file(dir.file("dest/list.m3u")),
-                  "#H\r\ni\r\n" + dir.file("dest/a.mp3") + "\r\ni\r\n" + dir.file("dest/b.mp3") + "\r\n");
+                  "#EXTM3U\r\n#i\r\n" + dir.file("dest/a.mp3") + "\r\n#i\r\n" + dir.file("dest/b.mp3") + "\r\n");
     }
     expect_nothing_outside();
 }
@@ -92,7 +93,7 @@ TEST_F(Input, AByteOrderMarkOnTheHeaderIsKept)
 
 TEST_F(Input, NulBytesInAPathMeanNoSource)
 {
-    auto r = run(std::string("#H\r\ni\r\na.mp3\0/../../b.mp3\r\n", 26));
+    auto r = run(std::string("#EXTM3U\r\n#i\r\na.mp3\0/../../b.mp3\r\n", 32));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find(" - not exists|"), std::string::npos);
     EXPECT_EQ(fs::directory_iterator(dir.file("dest"))->path().filename(), "list.m3u");
@@ -101,9 +102,9 @@ TEST_F(Input, NulBytesInAPathMeanNoSource)
 
 TEST_F(Input, HugeLinesAreCarriedOrReported)
 {
-    std::string info(1 << 20, 'i');
+    std::string info = "#" + std::string(1 << 20, 'i');
     std::string path(1 << 20, 'p');
-    auto r = run("#H\r\n" + info + "\r\na.mp3\r\ni\r\n" + path + "\r\n");
+    auto r = run("#EXTM3U\r\n" + info + "\r\na.mp3\r\n#i\r\n" + path + "\r\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dir.file("dest/a.mp3")), "AAAA");
     EXPECT_NE(r.out.find(" - not exists|"), std::string::npos);
@@ -118,7 +119,7 @@ TEST_F(Input, LongAndNonUtf8NamesAreCopied)
     std::string latin1 = "Gr\xF6\xDF" "e \xE4.mp3"; // not UTF-8
     write_file(dir.file("music/" + long_name), "L");
     write_file(dir.file("music/" + latin1), "G");
-    auto r = run("#H\r\ni\r\n" + long_name + "\r\ni\r\n" + latin1 + "\r\n");
+    auto r = run("#EXTM3U\r\n#i\r\n" + long_name + "\r\n#i\r\n" + latin1 + "\r\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dir.file("dest/" + long_name)), "L");
     EXPECT_EQ(read_file(dir.file("dest/" + latin1)), "G");
@@ -128,7 +129,7 @@ TEST_F(Input, LongAndNonUtf8NamesAreCopied)
 
 TEST_F(Input, FolderNamesAndDotsCopyNothingAnywhere)
 {
-    auto r = run("#H\r\ni\r\nsub/\r\ni\r\nsub/..\r\ni\r\n.\r\ni\r\n..\r\ni\r\n" + dir.file("music") + "\r\ni\r\nb.mp3\r\n");
+    auto r = run("#EXTM3U\r\n#i\r\nsub/\r\n#i\r\nsub/..\r\n#i\r\n.\r\n#i\r\n..\r\n#i\r\n" + dir.file("music") + "\r\n#i\r\nb.mp3\r\n");
     EXPECT_EQ(r.status, 0);
     size_t reports = 0;
     for (size_t at = r.out.find(" - not exists|"); at != std::string::npos; at = r.out.find(" - not exists|", at + 1))
@@ -140,19 +141,19 @@ TEST_F(Input, FolderNamesAndDotsCopyNothingAnywhere)
 
 TEST_F(Input, AbsoluteEntriesAndAPlaylistWithoutEntries)
 {
-    auto r = run("#H\r\ni\r\n" + dir.file("music/a.mp3") + "\r\n\r\n\r\n\r\n\r\n");
+    auto r = run("#EXTM3U\r\n#i\r\n" + dir.file("music/a.mp3") + "\r\n\r\n\r\n\r\n\r\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dir.file("dest/a.mp3")), "AAAA");
     r = run("", "empty.m3u");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(read_file(dir.file("dest/empty.m3u")), "\r\n");
+    EXPECT_EQ(read_file(dir.file("dest/empty.m3u")), ""); // no header in, none out
 }
 
 TEST_F(Input, ManyEntriesRunThrough)
 {
-    std::string text = "#H\r\n";
+    std::string text = "#EXTM3U\r\n";
     for (int i = 0; i < 3000; ++i)
-        text += "i\r\nmissing" + std::to_string(i) + ".mp3\r\ni\r\na.mp3\r\n";
+        text += "#i\r\nmissing" + std::to_string(i) + ".mp3\r\n#i\r\na.mp3\r\n";
     auto r = run(text);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Vorgang Wird bearbeitet  100 %|"), std::string::npos);

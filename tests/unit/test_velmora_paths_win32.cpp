@@ -1,5 +1,6 @@
 // The Windows path rules of the copier: drives, rooted and relative entries,
-// network playlists, and CREATEDIR on drives and on \\server\share.
+// '/' as a separator, network playlists, file: URLs, and CREATEDIR on
+// drives and on \\server\share.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,6 +26,8 @@ TEST(WindowsPaths, AColonOrTwoBackslashesMakeAPathAbsolute)
     EXPECT_TRUE(paths::is_absolute("\\\\server\\share\\Musik"));
     EXPECT_FALSE(paths::is_absolute("Musik\\Neu"));
     EXPECT_FALSE(paths::is_absolute("\\Musik")); // CREATEDIR puts the current folder in front
+    EXPECT_TRUE(paths::is_absolute("//server/share/Musik"));
+    EXPECT_FALSE(paths::is_absolute("/Musik"));
 }
 
 TEST(WindowsPaths, EntriesResolveAgainstThePlaylistsFolderUnlessRooted)
@@ -35,13 +38,32 @@ TEST(WindowsPaths, EntriesResolveAgainstThePlaylistsFolderUnlessRooted)
     EXPECT_EQ(paths::resolve_entry(list, "E:\\Musik\\a.mp3"), "E:\\Musik\\a.mp3");
     EXPECT_EQ(paths::resolve_entry(list, "\\Musik\\a.mp3"), "\\Musik\\a.mp3");
     EXPECT_EQ(paths::resolve_entry(list, "\\\\server\\share\\a.mp3"), "\\\\server\\share\\a.mp3");
+    // Forward slashes, as some tools write them and Windows takes them.
+    EXPECT_EQ(paths::resolve_entry(list, "Album/01 Song.mp3"), "D:\\lists\\Album/01 Song.mp3");
+    EXPECT_EQ(paths::resolve_entry(list, "Z:/Musik/a.mp3"), "Z:/Musik/a.mp3");
+    EXPECT_EQ(paths::resolve_entry(list, "/Musik/a.mp3"), "/Musik/a.mp3");
+    EXPECT_EQ(paths::resolve_entry("D:/lists/x.m3u", "a.mp3"), "D:/lists\\a.mp3");
 }
 
-TEST(WindowsPaths, TargetsAndListNamesTakeThePartAfterTheLastBackslash)
+TEST(WindowsPaths, NamesAreThePartAfterTheLastSeparatorOfEitherKind)
 {
-    EXPECT_EQ(paths::target_of("E:\\dest", "D:\\Musik\\Alben\\a.mp3"), "E:\\dest\\a.mp3");
-    EXPECT_EQ(paths::tail_from_last_sep("\\\\server\\share\\lists\\x.m3u"), "\\x.m3u");
-    EXPECT_EQ(paths::file_name("D:/Musik/a.mp3"), "D:/Musik/a.mp3"); // the separator is the backslash
+    EXPECT_EQ(paths::source_of("D:\\x.m3u", "D:\\Musik\\Alben\\a.mp3", false).name, "a.mp3");
+    EXPECT_EQ(paths::source_of("D:\\x.m3u", "Z:/Musik/Alben/b.mp3", false).name, "b.mp3");
+    EXPECT_EQ(paths::source_of("D:\\x.m3u", "Album/sub\\c.mp3", false).name, "c.mp3");
+    EXPECT_EQ(paths::target_of("E:\\dest", "a.mp3"), "E:\\dest\\a.mp3");
+    EXPECT_EQ(paths::list_path("E:\\dest", "\\\\server\\share\\lists\\x.m3u"), "E:\\dest\\x.m3u");
+    EXPECT_EQ(paths::list_path("E:\\dest", "Z:/lists/y.m3u"), "E:\\dest\\y.m3u");
+    EXPECT_EQ(paths::list_path("E:/dest", "y.m3u"), "E:/dest\\y.m3u");
+    EXPECT_EQ(paths::expand_home("~"), "~"); // no home folder shorthand on Windows
+}
+
+TEST(WindowsPaths, LevelsSplitAtEitherSeparator)
+{
+    EXPECT_EQ(paths::levels("D:\\Musik\\Neu"), (std::vector<std::string>{"D:\\Musik", "D:\\Musik\\Neu"}));
+    EXPECT_EQ(paths::levels("D:/Musik/Neu/"), (std::vector<std::string>{"D:/Musik", "D:/Musik/Neu", "D:/Musik/Neu/"}));
+    EXPECT_EQ(paths::levels("\\\\srv\\share\\Musik"), (std::vector<std::string>{"\\\\srv\\share\\Musik"}));
+    EXPECT_EQ(paths::levels("//srv/share"), std::vector<std::string>{});
+    EXPECT_EQ(paths::levels("D:"), std::vector<std::string>{});
 }
 
 TEST(WindowsPaths, NetworkPlaylistsLendTheirShareToDriveEntries)
@@ -51,6 +73,12 @@ TEST(WindowsPaths, NetworkPlaylistsLendTheirShareToDriveEntries)
     EXPECT_FALSE(paths::is_network("\\lists\\x.m3u"));
     EXPECT_EQ(paths::network_entry(list, "D:\\Musik\\a.mp3"), "\\\\server\\share\\Musik\\a.mp3");
     EXPECT_EQ(paths::network_entry("\\\\server\\share\\x.m3u", "C:\\a.mp3"), "\\\\server\\share\\a.mp3");
+    EXPECT_TRUE(paths::is_network("//server/share/x.m3u"));
+    EXPECT_EQ(paths::network_entry("//server/share/lists/x.m3u", "D:/Musik/a.mp3"), "//server/share/Musik/a.mp3");
+    // Only entries with a drive take the share; relative ones stay beside the list.
+    EXPECT_EQ(paths::source_of(list, "D:\\Musik\\a.mp3", true).path, "\\\\server\\share\\Musik\\a.mp3");
+    EXPECT_EQ(paths::source_of(list, "a.mp3", true).path, "\\\\server\\share\\lists\\a.mp3");
+    EXPECT_EQ(paths::source_of(list, "file:///D:/Musik/a%20b.mp3", true).path, "\\\\server\\share\\Musik\\a b.mp3");
 }
 
 // CREATEDIR with its printed lines caught. Wine serves \\server\share from
@@ -103,6 +131,16 @@ TEST_F(CreateDir, MakesEveryLevelBelowADrive)
     EXPECT_TRUE(std::filesystem::is_directory(dest));
     EXPECT_FALSE(exists(d.file("neu\\diesisteintest.tttu")));
     EXPECT_FALSE(exists(dest + "\\diesisteintest.tttu"));
+}
+
+TEST_F(CreateDir, MakesLevelsSeparatedBySlashes)
+{
+    testsupport::TempDir d;
+    std::string dest = d.path() + "/neu/tiefer";
+    velmora::CREATEDIR(dest);
+    EXPECT_EQ(printed, "readdy|");
+    EXPECT_TRUE(std::filesystem::is_directory(d.file("neu\\tiefer")));
+    EXPECT_FALSE(exists(d.file("neu\\diesisteintest.tttu")));
 }
 
 TEST_F(CreateDir, TakesAShareAsTheExistingRoot)

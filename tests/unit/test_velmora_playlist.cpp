@@ -1,0 +1,203 @@
+// Playlists read by content: headers, directives, blank lines, plain lists,
+// URLs and streams, each through the reader and through a whole run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "rt/files.hpp"
+#include "screen/testing.hpp"
+#include "support/support.hpp"
+#include "velmora/paths.hpp"
+#include "velmora/playlist.hpp"
+#include "velmora/velmora.hpp"
+
+namespace fs = std::filesystem;
+namespace st = screen::testing;
+namespace paths = velmora::paths;
+using testsupport::exists;
+using testsupport::read_file;
+using testsupport::write_file;
+
+namespace {
+
+// The rewritten playlist that the reader and writer make of a text, with
+// every path replaced by "<" + path + ">".
+std::string rewrite(const std::string& text)
+{
+    testsupport::TempDir d;
+    write_file(d.file("in.m3u"), text);
+    int in = rt::free_file();
+    rt::open_text_input(in, d.file("in.m3u"));
+    int out = rt::free_file();
+    rt::open_text_output(out, d.file("out.m3u"));
+    velmora::playlist::Reader reader = velmora::playlist::open(in);
+    velmora::playlist::Writer writer = velmora::playlist::start(out, reader);
+    velmora::playlist::Entry entry;
+    while (velmora::playlist::next(reader, entry))
+        velmora::playlist::write_entry(writer, entry.directives, "<" + entry.path + ">");
+    velmora::playlist::finish(writer, reader);
+    rt::close(in);
+    rt::close(out);
+    return read_file(d.file("out.m3u"));
+}
+
+TEST(Reader, AStrictlyPairedListRewritesLineForLine)
+{
+    EXPECT_EQ(rewrite("#EXTM3U\r\n#EXTINF:1,A\r\na.mp3\r\n#EXTINF:2,B\r\nb.mp3\r\n"),
+              "#EXTM3U\r\n#EXTINF:1,A\r\n<a.mp3>\r\n#EXTINF:2,B\r\n<b.mp3>\r\n");
+    EXPECT_EQ(rewrite("#EXTM3U\r\n"), "#EXTM3U\r\n");
+    EXPECT_EQ(rewrite("#EXTM3U"), "#EXTM3U\r\n");
+    // The header's own text after the tag stays, mark included.
+    EXPECT_EQ(rewrite("\xEF\xBB\xBF#EXTM3U tvg-shift=0\n#EXTINF:1,A\na.mp3\n"),
+              "\xEF\xBB\xBF#EXTM3U tvg-shift=0\r\n#EXTINF:1,A\r\n<a.mp3>\r\n");
+}
+
+TEST(Reader, DirectivesBelongToTheNextPathAndKeepTheirOrder)
+{
+    EXPECT_EQ(rewrite("#EXTM3U\n#PLAYLIST:Mix\n#EXTINF:215,Bj\xC3\xB6rk - J\xC3\xB3ga\n#EXTALB:Homogenic\n"
+                      "#EXTVLCOPT:start-time=5\nJoga.mp3\n#EXTGENRE:Pop\n#EXTINF:1,B\nb.mp3\n# end of list\n#EXTIMG:x.jpg\n"),
+              "#EXTM3U\r\n#PLAYLIST:Mix\r\n#EXTINF:215,Bj\xC3\xB6rk - J\xC3\xB3ga\r\n#EXTALB:Homogenic\r\n"
+              "#EXTVLCOPT:start-time=5\r\n<Joga.mp3>\r\n#EXTGENRE:Pop\r\n#EXTINF:1,B\r\n<b.mp3>\r\n# end of list\r\n#EXTIMG:x.jpg\r\n");
+    // Entries without information lines, and blank lines anywhere.
+    EXPECT_EQ(rewrite("#EXTM3U\n\n  \na.mp3\n\t\nb.mp3\n#EXTINF:3,C\n\nc.mp3\n\n\n"),
+              "#EXTM3U\r\n<a.mp3>\r\n<b.mp3>\r\n#EXTINF:3,C\r\n<c.mp3>\r\n");
+}
+
+TEST(Reader, APlainListHasNoHeaderInAndNoneOut)
+{
+    EXPECT_EQ(rewrite("a.mp3\nb.mp3\nc.mp3\nd.mp3\n"), "<a.mp3>\r\n<b.mp3>\r\n<c.mp3>\r\n<d.mp3>\r\n");
+    EXPECT_EQ(rewrite(""), "");
+    EXPECT_EQ(rewrite("\r\n\r\n"), "");
+    // A lower-case tag is no header, but a directive written where it stood.
+    EXPECT_EQ(rewrite("#extm3u\na.mp3\n"), "#extm3u\r\n<a.mp3>\r\n");
+    // A mark without a header goes before the first line written.
+    EXPECT_EQ(rewrite("\xEF\xBB\xBF" "a.mp3\rb.mp3\r"), "\xEF\xBB\xBF<a.mp3>\r\n<b.mp3>\r\n");
+    EXPECT_EQ(rewrite("\xEF\xBB\xBF#EXTINF:1,A\ra.mp3"), "\xEF\xBB\xBF#EXTINF:1,A\r\n<a.mp3>\r\n");
+}
+
+TEST(Urls, PercentEscapesDecodeAndMalformedOnesStay)
+{
+    EXPECT_EQ(paths::percent_decode("Bj%C3%B6rk%20-%20J%c3%b3ga.mp3"), "Bj\xC3\xB6rk - J\xC3\xB3ga.mp3");
+    EXPECT_EQ(paths::percent_decode("100%"), "100%");
+    EXPECT_EQ(paths::percent_decode("a%2"), "a%2");
+    EXPECT_EQ(paths::percent_decode("%G1%1G%%41"), "%G1%1G%A");
+    EXPECT_EQ(paths::percent_decode("a%00b"), "a%00b"); // no path holds a NUL
+    EXPECT_EQ(paths::percent_decode("%252F"), "%2F");   // decoded once only
+}
+
+TEST(Urls, StreamsAreOtherSchemesBeforeTwoSlashes)
+{
+    for (const char* s : {"http://radio.example/live", "HTTPS://x", "rtsp://cam/1", "mms://a", "icy+x.1-2://s"})
+        EXPECT_TRUE(paths::is_stream(s)) << s;
+    for (const char* s : {"file:///a.mp3", "C://a.mp3", "C:\\a.mp3", "http:/x", "http//x", "1http://x", "a.mp3",
+                          "://x", "Musik/http://x"})
+        EXPECT_FALSE(paths::is_stream(s)) << s;
+}
+
+TEST(Urls, FileUrlsOfEveryFormNameALocalPath)
+{
+    EXPECT_FALSE(paths::file_url_path("a.mp3"));
+    EXPECT_FALSE(paths::file_url_path("file:a.mp3"));
+    EXPECT_FALSE(paths::file_url_path("files/a.mp3"));
+#ifdef _WIN32
+    EXPECT_EQ(*paths::file_url_path("file:///C:/Musik/a%20b.mp3"), "C:\\Musik\\a b.mp3");
+    EXPECT_EQ(*paths::file_url_path("FILE://localhost/C:/Musik/a.mp3"), "C:\\Musik\\a.mp3");
+    EXPECT_EQ(*paths::file_url_path("file://server/share/a.mp3"), "\\\\server\\share\\a.mp3");
+#else
+    EXPECT_EQ(*paths::file_url_path("file:///home/anna/Bj%C3%B6rk.mp3"), "/home/anna/Bj\xC3\xB6rk.mp3");
+    EXPECT_EQ(*paths::file_url_path("file://localhost/home/a.mp3"), "/home/a.mp3");
+    EXPECT_EQ(*paths::file_url_path("File:/home/a.mp3"), "/home/a.mp3");
+    EXPECT_EQ(*paths::file_url_path("file:///a%2Fb.mp3"), "/a/b.mp3");
+#endif
+}
+
+// Whole runs over the headless screen, with the screen's prints caught.
+class Shapes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        st::reset();
+        st::on_print([this](int row, int, const std::string& text) {
+            if (row == 12)
+                row12.push_back(text);
+            printed += text + "|";
+        });
+        fs::create_directories(dir.file("music/Album"));
+        fs::create_directories(dir.file("dest"));
+        write_file(dir.file("music/a.mp3"), "AAAA");
+        write_file(dir.file("music/b.mp3"), "BBBBBB");
+        write_file(dir.file("music/Album/01 Song.mp3"), "SONG");
+    }
+    void TearDown() override { st::reset(); }
+
+    int run(const std::string& text)
+    {
+        write_file(dir.file("music/list.m3u"), text);
+        screen::headless::type(dest() + "\rx");
+        return velmora::MAIN(dir.file("music/list.m3u"));
+    }
+    std::string dest() const { return dir.file("dest"); }
+    std::string copy(const std::string& name) const { return dir.file("dest/" + name); }
+    std::string rewritten() const { return read_file(dir.file("dest/list.m3u")); }
+
+    testsupport::TempDir dir;
+    std::vector<std::string> row12;
+    std::string printed;
+};
+
+TEST_F(Shapes, APlainListCopiesEverySong)
+{
+    EXPECT_EQ(run("a.mp3\nb.mp3\nAlbum/01 Song.mp3\n"), 0);
+    EXPECT_EQ(read_file(copy("a.mp3")), "AAAA");
+    EXPECT_EQ(read_file(copy("b.mp3")), "BBBBBB");
+    EXPECT_EQ(read_file(copy("01 Song.mp3")), "SONG");
+    EXPECT_EQ(rewritten(), copy("a.mp3") + "\r\n" + copy("b.mp3") + "\r\n" + copy("01 Song.mp3") + "\r\n");
+    EXPECT_NE(printed.find("Datei 3 (3.814 MB ) von 3 ("), std::string::npos) << printed;
+}
+
+TEST_F(Shapes, AStreamIsListedButNothingIsOpenedOrMade)
+{
+    const std::string url = "http://radio.example:8000/live?x=1";
+    EXPECT_EQ(run("#EXTM3U\r\n#EXTINF:1,A\r\na.mp3\r\n#EXTINF:-1,Radio\r\n" + url + "\r\nb.mp3\r\n"), 0);
+    EXPECT_EQ(rewritten(), "#EXTM3U\r\n#EXTINF:1,A\r\n" + copy("a.mp3") + "\r\n#EXTINF:-1,Radio\r\n" + url + "\r\n" +
+                               copy("b.mp3") + "\r\n");
+    EXPECT_NE(printed.find("|Stream: " + url + " - |"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("Datei 2 (0 MB ) von 3 ("), std::string::npos) << printed; // it counts as an entry
+    EXPECT_EQ(read_file(copy("b.mp3")), "BBBBBB");
+    size_t files = 0;
+    for (auto& e : fs::recursive_directory_iterator(dir.path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 7u) << "4 sources, the list, 2 copies";
+}
+
+TEST_F(Shapes, FileUrlsAreDecodedAndTheirCopiesNamedPlainly)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "file URLs of Windows paths are tested through paths";
+#endif
+    std::string umlaut = "Bj\xC3\xB6rk - J\xC3\xB3ga.mp3";
+    write_file(dir.file("music/" + umlaut), "JOGA");
+    std::string url = "file://" + dir.file("music/") + "Bj%C3%B6rk%20-%20J%C3%B3ga.mp3";
+    std::string local = "file://localhost" + dir.file("music/a.mp3");
+    EXPECT_EQ(run("#EXTM3U\n#EXTINF:1,J\n" + url + "\n" + local + "\n"), 0);
+    EXPECT_EQ(read_file(copy(umlaut)), "JOGA");
+    EXPECT_EQ(read_file(copy("a.mp3")), "AAAA");
+    EXPECT_EQ(rewritten(), "#EXTM3U\r\n#EXTINF:1,J\r\n" + copy(umlaut) + "\r\n" + copy("a.mp3") + "\r\n");
+    EXPECT_NE(printed.find("Datei 2 (3.814 MB ) von 2 ("), std::string::npos) << printed;
+}
+
+TEST_F(Shapes, TrailingDirectivesAreWrittenAtTheEnd)
+{
+    EXPECT_EQ(run("#EXTM3U\n#EXTINF:1,A\na.mp3\n#EXT-X-ENDLIST\n"), 0);
+    EXPECT_EQ(rewritten(), "#EXTM3U\r\n#EXTINF:1,A\r\n" + copy("a.mp3") + "\r\n#EXT-X-ENDLIST\r\n");
+}
+
+TEST_F(Shapes, AWindowsMadeRelativeEntryIsFound)
+{
+    EXPECT_EQ(run("#EXTM3U\r\n#EXTINF:1,S\r\nAlbum\\01 Song.mp3\r\n"), 0);
+    EXPECT_EQ(read_file(copy("01 Song.mp3")), "SONG");
+    EXPECT_EQ(rewritten(), "#EXTM3U\r\n#EXTINF:1,S\r\n" + copy("01 Song.mp3") + "\r\n");
+    EXPECT_NE(printed.find("|Kopy: 01 Song.mp3 - |"), std::string::npos) << printed;
+}
+
+} // namespace
