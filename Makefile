@@ -57,7 +57,6 @@ fuzz:
 # The whole program on Xvfb against cp + sync (and a FAT32 image through
 # fusefat); then the system calls per small file.
 bench: deps
-	@bash tools/install-deps.sh bench
 	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF >/dev/null
 	cmake --build $(BUILD)-release -j$(JOBS) --target copy_bench
 	./$(BUILD)-release/bench/copy_bench

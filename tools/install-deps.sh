@@ -2,14 +2,13 @@
 # Installs the Debian packages the build and the tests need, once.
 set -euo pipefail
 packages=(cmake g++ pkg-config make libgtest-dev libsdl2-dev xvfb libx11-dev libxtst-dev x11-utils
-          console-setup-linux python3 libcurl4)
+          console-setup-linux python3 libcurl4 strace dosfstools fusefat)
 # Extra groups: `install-deps.sh screenshots` adds what taking the pictures needs.
 for group in "$@"; do
   case "$group" in
     screenshots) packages+=(xdotool imagemagick) ;;
     fuzz) packages+=(clang) ;;
     dialog) packages+=(zenity) ;;
-    bench) packages+=(dosfstools fusefat strace) ;;
   esac
 done
 missing=()
