@@ -17,6 +17,7 @@
 #define RT_WRITE _write
 #define RT_UNLINK _unlink
 #else
+#include <pthread.h>
 #include <unistd.h>
 #define RT_WRITE ::write
 #define RT_UNLINK ::unlink
@@ -27,6 +28,12 @@ namespace {
 
 thread_local const char* t_module = nullptr;
 thread_local const char* t_proc = nullptr;
+#ifndef _WIN32
+// A request from outside may land on any thread (the window's); it is
+// handed to the program thread, whose procedure the report names.
+pthread_t g_program_thread;
+thread_local bool t_program_thread = false;
+#endif
 
 const char* const k_names[18] = {
     "",
@@ -113,6 +120,12 @@ void remove_pending_file()
 
 extern "C" void on_signal(int sig)
 {
+#ifndef _WIN32
+    if (!t_program_thread && (sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT)) {
+        pthread_kill(g_program_thread, sig);
+        return;
+    }
+#endif
     int number = 0;
     switch (sig) {
     case SIGINT: number = 9; break;
@@ -182,6 +195,10 @@ void fail_noline(int number)
 
 void install_signal_handlers()
 {
+#ifndef _WIN32
+    g_program_thread = pthread_self();
+    t_program_thread = true;
+#endif
     for (int sig : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT})
         std::signal(sig, on_signal);
 #ifdef SIGHUP
