@@ -93,10 +93,13 @@ fuzz:
 	@bash tools/install-deps.sh fuzz
 	bash tools/fuzz.sh $(FUZZ_SECONDS)
 
+# The whole program on Xvfb against cp + sync (and a FAT32 image through
+# fusefat); then the system calls per small file.
 bench: deps
 	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DVELMORA_E2E=OFF $(WERROR_OPT) >/dev/null
 	cmake --build $(BUILD)-release -j$(JOBS) --target copy_bench
 	./$(BUILD)-release/bench/copy_bench
+	./$(BUILD)-release/bench/copy_bench /var/tmp/velmora-bench syscalls
 
 # A 100,000-entry playlist: peak memory and time per entry.
 load: deps

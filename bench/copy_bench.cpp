@@ -1,38 +1,65 @@
-// Copy speed and memory against cp: our COPY (with the headless screen) and
-// the whole copy loop of MAIN, against `cp` of the same files to the same folder.
-// Prints ratios; never fails a build.
+// The whole program with its window against cp, as a user sees it: from
+// Enter at the destination prompt until every copy and the rewritten
+// playlist are on the medium, against `cp` of the same files followed by
+// `sync -f` on the destination (and against `cp` alone). Best of several
+// interleaved runs; prints ratios and the program's peak memory; never fails.
+//
+//   copy_bench [folder] [quick]      the three cases
+//   copy_bench [folder] syscalls     system calls per small file (strace -f -c)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "inc/fonts.hpp"
-#include "screen/screen.hpp"
-#include "screen/testing.hpp"
-#include "velmora/velmora.hpp"
+#include "harness.hpp"
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
 
-double seconds(const std::function<void()>& fn)
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point t0)
 {
-    auto t0 = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-void make_file(const std::string& path, std::size_t size, std::mt19937& rng)
+int run(const std::vector<std::string>& argv, bool quiet = true)
 {
-    std::vector<char> buf(1 << 20);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (quiet) {
+            std::FILE* null = std::fopen("/dev/null", "w");
+            dup2(fileno(null), 1);
+            dup2(fileno(null), 2);
+        }
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int ws = 0;
+    waitpid(pid, &ws, 0);
+    return WIFEXITED(ws) ? WEXITSTATUS(ws) : 128;
+}
+
+void make_file(const fs::path& path, std::size_t size, std::mt19937& rng)
+{
+    std::vector<char> buf(std::min<std::size_t>(size, std::size_t(1) << 20));
     std::ofstream f(path, std::ios::binary);
     while (size > 0) {
         for (auto& c : buf)
@@ -43,139 +70,213 @@ void make_file(const std::string& path, std::size_t size, std::mt19937& rng)
     }
 }
 
-int run(const std::vector<std::string>& argv)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
+// A FAT32 image file mounted through FUSE, made anew for every run so each
+// starts from an empty file system.
+class FatImage {
+public:
+    FatImage(fs::path dir) : dir_(std::move(dir)) {}
+    ~FatImage() { unmount(); }
+    bool fresh()
+    {
+        unmount();
+        fs::create_directories(dir_ / "mnt");
+        fs::remove(dir_ / "fat.img");
+        { std::ofstream(dir_ / "fat.img"); }
+        fs::resize_file(dir_ / "fat.img", std::uintmax_t(2) << 30);
+        if (run({"mkfs.vfat", "-F", "32", (dir_ / "fat.img").string()}) != 0)
+            return false;
+        mounted_ = run({"fusefat", "-o", "rw+", (dir_ / "fat.img").string(), mount_point().string()}) == 0;
+        return mounted_;
     }
-    int ws = 0;
-    waitpid(pid, &ws, 0);
-    return WEXITSTATUS(ws);
-}
+    void unmount()
+    {
+        if (mounted_)
+            run({"fusermount", "-u", mount_point().string()});
+        mounted_ = false;
+    }
+    fs::path mount_point() const { return dir_ / "mnt"; }
 
-void fresh(const std::string& dir)
-{
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    sync();
-}
-
-struct Set {
-    std::string name;
-    std::vector<std::string> files;
+private:
+    fs::path dir_;
+    bool mounted_ = false;
 };
 
-Set make_set(const std::string& root, const std::string& name, int count, std::size_t size, std::mt19937& rng)
+struct Case {
+    std::string name;
+    std::vector<fs::path> files;
+    fs::path playlist;
+    bool fat = false;
+};
+
+Case make_case(const fs::path& root, const std::string& name, int count, std::size_t size, bool fat, std::mt19937& rng)
 {
-    Set s{name, {}};
-    fs::create_directories(root + "/" + name);
+    Case c{name, {}, root / (name + ".m3u"), fat};
+    fs::create_directories(root / name);
+    std::ofstream m(c.playlist, std::ios::binary);
+    m << "#EXTM3U\r\n";
     for (int i = 0; i < count; ++i) {
-        s.files.push_back(root + "/" + name + "/f" + std::to_string(i) + ".bin");
-        make_file(s.files.back(), size, rng);
+        c.files.push_back(root / name / ("f" + std::to_string(i) + ".mp3"));
+        make_file(c.files.back(), size, rng);
+        m << "#EXTINF:1,Track " << i << "\r\n" << c.files.back().string() << "\r\n";
     }
-    return s;
+    // The sources come from the page cache in every run, ours and cp's.
+    run({"sync"});
+    return c;
 }
 
-double time_cp(const Set& s, const std::string& dest)
+struct Timing {
+    double cp = 1e9, cp_sync = 1e9, ours = 1e9, ready = 1e9;
+};
+
+fs::path fresh_destination(const Case& c, const fs::path& root, FatImage& fat)
 {
-    fresh(dest);
+    fs::path dest = root / "out";
+    if (c.fat && fat.fresh())
+        dest = fat.mount_point() / "out";
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    run({"sync"});
+    return dest;
+}
+
+void time_cp(const Case& c, const fs::path& root, FatImage& fat, Timing& t)
+{
+    fs::path dest = fresh_destination(c, root, fat);
     std::vector<std::string> argv{"cp", "--"};
-    argv.insert(argv.end(), s.files.begin(), s.files.end());
-    argv.push_back(dest);
-    return seconds([&] { run(argv); });
+    for (const auto& f : c.files)
+        argv.push_back(f.string());
+    argv.push_back(dest.string());
+    auto t0 = Clock::now();
+    run(argv);
+    double copied = since(t0);
+    run({"sync", "-f", dest.string()});
+    t.cp = std::min(t.cp, copied);
+    t.cp_sync = std::min(t.cp_sync, since(t0));
 }
 
-double time_copy(const Set& s, const std::string& dest)
+bool time_ours(const e2e::Target& target, const Case& c, const fs::path& root, FatImage& fat, Timing& t)
 {
-    fresh(dest);
-    return seconds([&] {
-        for (const auto& f : s.files) {
-            screen::TEXT_CLEAR();
-            screen::TEXT_LOCATE(12, 1);
-            screen::TEXT_PRINT("Kopy: " + fs::path(f).filename().string() + " - ", false);
-            velmora::COPY(f, dest + "/" + fs::path(f).filename().string());
-        }
-    });
+    fs::path dest = fresh_destination(c, root, fat);
+    e2e::App app(target, {{c.playlist.string()}, root, root / "logs", {}});
+    if (!app.wait_for_text("Wohin sollen", 20s))
+        return false;
+    app.type(dest.string());
+    auto t0 = Clock::now();
+    app.tap(e2e::Key::enter);
+    if (!app.wait_for_text("ready", 3600s))
+        return false;
+    double ready = since(t0);
+    // Whatever "ready" left unflushed counts too.
+    run({"sync", "-f", dest.string()});
+    t.ready = std::min(t.ready, ready);
+    t.ours = std::min(t.ours, since(t0));
+    app.tap(e2e::Key::enter);
+    return app.wait_exit(30s) == 0;
 }
 
-// The whole program on the headless screen: counting pass, copy loop, end.
-double time_main(const Set& s, const std::string& root, const std::string& dest)
+long peak_rss_kb_of_children()
 {
-    fresh(dest);
-    std::string list = root + "/" + s.name + ".m3u";
-    {
-        std::ofstream m(list, std::ios::binary);
-        m << "#EXTM3U\r\n";
-        for (const auto& f : s.files)
-            m << "#EXTINF:1,x\r\n" << f << "\r\n";
-    }
-    return seconds([&] {
-        pid_t pid = fork();
-        if (pid == 0) {
-            screen::testing::reset();
-            screen::headless::type(dest + "\rx");
-            _exit(velmora::MAIN(list));
-        }
-        int ws = 0;
-        waitpid(pid, &ws, 0);
-    });
-}
-
-long peak_rss_kb_of_copy(const std::string& src, const std::string& dest)
-{
-    fresh(dest);
-    pid_t pid = fork();
-    if (pid == 0) {
-        screen::testing::reset();
-        screen::SCREEN_OPEN(800, 400, 32);
-        fonts::SET_VXFONT(16);
-        velmora::COPY(src, dest + "/big.bin");
-        _exit(0);
-    }
-    int ws = 0;
     rusage ru{};
-    wait4(pid, &ws, 0, &ru);
+    getrusage(RUSAGE_CHILDREN, &ru);
     return ru.ru_maxrss;
+}
+
+// strace -f -c of a whole run of n small files: the calls per file, from
+// the difference of two runs so start-up and end cancel out.
+void syscalls(const e2e::Target& base, const fs::path& root, std::mt19937& rng)
+{
+    std::map<std::string, long> per[2];
+    long total[2] = {0, 0};
+    const int counts[2] = {500, 1500};
+    for (int i = 0; i < 2; ++i) {
+        Case c = make_case(root, "calls" + std::to_string(counts[i]), counts[i], 4096, false, rng);
+        FatImage none(root);
+        fs::path out = root / "strace.txt";
+        e2e::Target t = base;
+        t.launcher = {"strace", "-f", "-c", "-o", out.string()};
+        if (const char* full = std::getenv("VELMORA_BENCH_TRACE"))
+            t.launcher = {"strace", "-f", "-o", full};
+        Timing ignored;
+        if (!time_ours(t, c, root, none, ignored)) {
+            std::printf("syscalls: the traced run failed\n");
+            return;
+        }
+        std::ifstream in(out);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::vector<std::string> w;
+            for (std::string x; words >> x;)
+                w.push_back(x);
+            // % time, seconds, usecs/call, calls, [errors], syscall
+            if (w.size() >= 5 && std::isdigit(static_cast<unsigned char>(w[3][0]))) {
+                long calls = std::atol(w[3].c_str());
+                if (w.back() == "total")
+                    total[i] = calls;
+                else
+                    per[i][w.back()] = calls;
+            }
+        }
+    }
+    double files = counts[1] - counts[0];
+    std::printf("system calls per small file (strace -f -c, %d vs %d files): %.1f\n", counts[1], counts[0],
+                static_cast<double>(total[1] - total[0]) / files);
+    for (const auto& [name, calls] : per[1]) {
+        double each = static_cast<double>(calls - per[0][name]) / files;
+        if (each >= 0.05)
+            std::printf("  %-20s %6.2f\n", name.c_str(), each);
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string root = argc > 1 ? argv[1] : (fs::temp_directory_path() / "velmora-bench").string();
-    bool quick = argc > 2 && std::string(argv[2]) == "quick";
+    fs::path root = argc > 1 ? fs::path(argv[1]) : fs::path("/var/tmp/velmora-bench");
+    std::string mode = argc > 2 ? argv[2] : "";
+    bool quick = mode == "quick";
     fs::remove_all(root);
     fs::create_directories(root);
     std::mt19937 rng(12345);
-    screen::testing::reset();
-    screen::SCREEN_OPEN(800, 400, 32);
-    fonts::SET_VXFONT(16);
+    e2e::Target target = e2e::Target::from_environment();
 
-    std::printf("velmora copy benchmark in %s (best of 3)\n", root.c_str());
-    Set large = make_set(root, "large", quick ? 2 : 8, std::size_t(64) << 20, rng);
-    Set small = make_set(root, "small", 1000, 4096, rng);
-    for (Set* s : {&large, &small}) {
-        double cp = 1e9, ours = 1e9, whole = 1e9;
-        for (int i = 0; i < 3; ++i) {
-            cp = std::min(cp, time_cp(*s, root + "/out"));
-            ours = std::min(ours, time_copy(*s, root + "/out"));
-            whole = std::min(whole, time_main(*s, root, root + "/out"));
-        }
-        std::printf("%-6s %4zu files: cp %.3f s, COPY %.3f s (ratio %.2f), whole program %.3f s (ratio %.2f)\n",
-                    s->name.c_str(), s->files.size(), cp, ours, ours / cp, whole, whole / cp);
+    if (mode == "syscalls") {
+        syscalls(target, root, rng);
+        fs::remove_all(root);
+        return 0;
     }
-    fs::remove_all(root + "/large");
-    fs::remove_all(root + "/small");
-    std::size_t big = quick ? (std::size_t(256) << 20) : (std::size_t(1) << 30);
-    make_file(root + "/big.bin", big, rng);
-    std::printf("peak RSS copying one %zu MiB file: %.1f MiB\n", big >> 20,
-                static_cast<double>(peak_rss_kb_of_copy(root + "/big.bin", root + "/out")) / 1024.0);
+
+    const int runs = quick ? 1 : 3;
+    std::printf("velmora against cp in %s: from Enter at the prompt until all is on the medium, best of %d\n",
+                root.c_str(), runs);
+    std::vector<Case> cases;
+    cases.push_back(make_case(root, "large", 4, (quick ? std::size_t(64) : std::size_t(512)) << 20, false, rng));
+    cases.push_back(make_case(root, "small", quick ? 1000 : 10000, 4096, false, rng));
+    cases.push_back(make_case(root, "fat32", quick ? 10 : 100, std::size_t(4) << 20, true, rng));
+    const char* goals[] = {"0.9", "1.5", "1.0"};
+    FatImage fat(root / "fat");
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        Timing t;
+        bool ok = true;
+        for (int r = 0; r < runs && ok; ++r) {
+            time_cp(c, root, fat, t);
+            ok = time_ours(target, c, root, fat, t);
+        }
+        fat.unmount();
+        if (!ok) {
+            std::printf("%-6s: the program's run failed (see %s)\n", c.name.c_str(), (root / "logs").c_str());
+            continue;
+        }
+        std::printf("%-6s %5zu files: cp %.2f s, cp + sync %.2f s; velmora %.2f s (ready at %.2f s): "
+                    "ratio %.2f against cp + sync (goal %s), %.2f against cp\n",
+                    c.name.c_str(), c.files.size(), t.cp, t.cp_sync, t.ours, t.ready, t.ours / t.cp_sync, goals[i],
+                    t.ours / t.cp);
+        std::fflush(stdout);
+    }
+    std::printf("peak memory of the program over all runs: %.1f MiB\n",
+                static_cast<double>(peak_rss_kb_of_children()) / 1024.0);
+    e2e::XServer::stop_shared();
     fs::remove_all(root);
     return 0;
 }

@@ -1,6 +1,8 @@
 // File-system services the runtime does not cover: folders, deletion,
 // renaming, the current folder and the path separator.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -10,6 +12,37 @@ constexpr char k_sep = '\\';
 #else
 constexpr char k_sep = '/';
 #endif
+
+// Data calls on open file descriptors, for the runtime's binary files and
+// the copy engine. Results say what the caller must tell apart: a file the
+// destination's file system cannot hold is not a failed write.
+enum class Io { ok, failed, too_big, unsupported };
+
+struct FileFacts {
+    std::int64_t size = 0;
+    std::uint64_t device = 0; // the file system holding it
+};
+enum class OpenMode { read, read_write, create }; // create: made empty, or emptied
+#ifndef _WIN32
+// Opens a regular file; never blocks on a FIFO and never gives a folder.
+// -1 when it cannot. One status call, whose facts the caller keeps.
+int open_regular(const std::string& path, OpenMode mode, FileFacts& facts);
+#endif
+bool close_fd(int fd);
+// `got` is 0 at the end of the file.
+Io read_some(int fd, void* buf, std::size_t len, std::size_t& got);
+Io write_all(int fd, const void* buf, std::size_t len);
+// Moves up to `max` bytes between the current positions inside the kernel;
+// `unsupported` (nothing moved) when it cannot between these two files.
+Io copy_range(int in, int out, std::size_t max, std::size_t& moved);
+// Starts writing a written range to the medium without waiting for it.
+void start_writeback(int fd, std::int64_t offset, std::int64_t length);
+// Waits until a range whose write-back was started has reached the medium.
+void wait_writeback(int fd, std::int64_t offset, std::int64_t length);
+// The file's data on the medium (what a later read needs of its metadata too).
+bool flush_data(int fd);
+// The largest file the file system holding fd can store.
+std::int64_t max_file_size(int fd);
 
 // true when the folder was made (false when it exists or cannot be made).
 bool make_dir(const std::string& path);

@@ -18,6 +18,7 @@
 #define RT_WRITE _write
 #define RT_UNLINK _unlink
 #else
+#include <pthread.h>
 #include <unistd.h>
 #define RT_WRITE ::write
 #define RT_UNLINK ::unlink
@@ -28,6 +29,12 @@ namespace {
 
 thread_local const char* t_module = nullptr;
 thread_local const char* t_proc = nullptr;
+#ifndef _WIN32
+// A request from outside may land on any thread (the window's); it is
+// handed to the program thread, whose procedure the report names.
+pthread_t g_program_thread;
+thread_local bool t_program_thread = false;
+#endif
 
 const char* const k_names[18] = {
     "",
@@ -130,12 +137,22 @@ void run_failure_hooks(const char* report)
 
 extern "C" void on_signal(int sig)
 {
+#ifndef _WIN32
+    if (!t_program_thread && (sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT)) {
+        pthread_kill(g_program_thread, sig);
+        return;
+    }
+#endif
     int number = 0;
     switch (sig) {
     case SIGINT: number = 9; break;
     case SIGILL: number = 10; break;
     case SIGFPE: number = 11; break;
     case SIGSEGV: number = 12; break;
+#ifdef SIGHUP
+    case SIGHUP: number = 13; break; // a closed terminal asks the program to end
+    case SIGQUIT: number = 15; break;
+#endif
     case SIGTERM: number = 13; break;
     case SIGABRT: number = 14; break;
     default: number = 0; break;
@@ -195,8 +212,19 @@ void fail_noline(int number)
 
 void install_signal_handlers()
 {
+#ifndef _WIN32
+    g_program_thread = pthread_self();
+    t_program_thread = true;
+#endif
     for (int sig : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT})
         std::signal(sig, on_signal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, on_signal);
+    std::signal(SIGQUIT, on_signal);
+    // A file over the size limit is refused with EFBIG, which the copy
+    // reports, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 void remove_on_abort(const std::string& path)

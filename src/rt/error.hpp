@@ -33,7 +33,8 @@ private:
 };
 
 // Turns interrupt, illegal instruction, floating point, segmentation,
-// termination and abort signals into errors 9..14.
+// termination and abort signals into errors 9..14, a hang-up into 13 and a
+// quit into 15; a file-size signal is ignored so the write reports it.
 void install_signal_handlers();
 
 // A file to delete if a runtime error or a signal ends the program (a

@@ -1,18 +1,21 @@
-// File table: one slot per file number, each a C stream with its own mode.
+// File table: one slot per file number. Text files are C streams; binary
+// files on POSIX are bare descriptors, so copying moves data in large
+// aligned blocks or inside the kernel, and get a stream only when a line
+// is read from one.
 #include "rt/files.hpp"
 
 #include <sys/stat.h>
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <new>
 
+#include "platform/fs.hpp"
 #include "rt/error.hpp"
 
 namespace rt {
@@ -21,15 +24,36 @@ namespace {
 enum class Kind { closed, text_in, text_out, binary, pipe, std_in, std_out };
 
 struct Slot {
-    std::FILE* fp = nullptr;
+    std::FILE* fp = nullptr; // a binary file's stream exists only once a stream call needs it
+    int fd = -1;             // POSIX binary files: the descriptor
     Kind kind = Kind::closed;
+    bool writable = false;
     std::int64_t length = 0;
     std::int64_t pos = 0;
-    bool kernel = false; // moved by copy_file_range, not through the stream
+    std::uint64_t device = 0;
+    bool kernel = false;    // moved by copy_file_range, not through the stream
+    bool no_kernel = false; // the kernel cannot copy from this file to the target
+    std::int64_t started = 0; // write-back started for everything before
+    std::int64_t settled = 0; // everything before has reached the medium
 };
 
 std::array<Slot, k_max_file + 1> g_files;
 std::recursive_mutex g_mutex;
+
+// The one buffer of copies the kernel cannot do: large and page aligned, so
+// reads and writes go in whole blocks; allocated on first use, never freed.
+constexpr std::size_t k_copy_buffer = std::size_t(4) << 20;
+constexpr std::size_t k_page = 4096;
+struct PageAligned {
+    void operator()(unsigned char* p) const { ::operator delete[](p, std::align_val_t(k_page)); }
+};
+std::unique_ptr<unsigned char[], PageAligned> g_copy_buffer;
+
+// Write-back of a file being written starts every window; the writer waits
+// for older windows, so at most about k_in_flight bytes are written but not
+// yet on the medium, and progress follows the device.
+constexpr std::int64_t k_window = std::int64_t(8) << 20;
+constexpr std::int64_t k_in_flight = std::int64_t(32) << 20;
 
 testing::Fault g_fault = testing::Fault::none;
 int g_fault_after = 0;
@@ -62,72 +86,69 @@ Slot& open_slot(int n, Loc loc)
     return g_files[static_cast<size_t>(n)];
 }
 
-std::FILE* fopen_checked(const std::string& path, const char* mode)
+bool usable(const std::string& path)
 {
     // A NUL inside would make the system open a shorter, other path.
-    if (path.empty() || path.find('\0') != std::string::npos || faulted(testing::Fault::open))
-        return nullptr;
+    return !path.empty() && path.find('\0') == std::string::npos && !faulted(testing::Fault::open);
+}
+
 #ifdef _WIN32
-    return std::fopen(path.c_str(), mode);
-#else
-    // Opened without blocking: a FIFO under a listed or probed name would
-    // otherwise hang the run in open(). Only regular files are wanted here.
-    bool both = std::strchr(mode, '+') != nullptr;
-    int flags = mode[0] == 'r' ? (both ? O_RDWR : O_RDONLY) : ((both ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC);
-    int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
-    if (fd < 0)
+std::FILE* fopen_checked(const std::string& path, const char* mode)
+{
+    if (!usable(path))
         return nullptr;
-    struct stat st;
-    std::FILE* fp = nullptr;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
-        fp = ::fdopen(fd, mode);
-    if (fp == nullptr)
-        ::close(fd);
-    return fp;
-#endif
+    return std::fopen(path.c_str(), mode);
 }
 
 bool is_regular(std::FILE* fp)
 {
-#ifdef _WIN32
     struct _stat64 st;
     return _fstat64(_fileno(fp), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
-#else
-    struct stat st;
-    return fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode);
-#endif
 }
 
 std::int64_t measure(std::FILE* fp)
 {
-#ifdef _WIN32
     struct _stat64 st;
     if (_fstat64(_fileno(fp), &st) != 0)
         return 0;
-#else
-    struct stat st;
-    if (fstat(fileno(fp), &st) != 0)
-        return 0;
-#endif
     return static_cast<std::int64_t>(st.st_size);
 }
+#endif
 
 void attach(Slot& s, std::FILE* fp, Kind kind)
 {
     s.fp = fp;
     s.kind = kind;
     s.pos = 0;
+#ifdef _WIN32
     s.length = kind == Kind::pipe ? 0 : measure(fp);
+#else
+    s.length = 0;
+#endif
     if (kind == Kind::binary)
         std::setvbuf(fp, nullptr, _IOFBF, 1 << 16);
 }
 
-// Opens a regular file (never a folder) into slot n; false when it cannot.
-bool try_open_regular(int n, const std::string& path, const char* mode, Kind kind, Loc loc)
+// The stream of a slot, made from its descriptor on first need.
+std::FILE* stream(Slot& s, Loc loc)
 {
-    std::lock_guard lock(g_mutex);
-    Slot& s = slot_for_open(n, loc);
+    if (s.fp == nullptr) {
+        s.fp = ::fdopen(s.fd, s.kind == Kind::text_out ? "wb" : (s.writable ? "r+b" : "rb"));
+        if (s.fp == nullptr)
+            fail(3, loc);
+        s.fd = -1; // the stream owns it now
+        if (s.kind == Kind::binary)
+            std::setvbuf(s.fp, nullptr, _IOFBF, 1 << 16);
+    }
+    return s.fp;
+}
+
+// Opens a regular file (never a folder) into slot s; false when it cannot.
+// Modes are the C library's: "rb", "r+b", "wb", "w+b".
+bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Loc loc)
+{
+#ifdef _WIN32
+    (void)loc;
     std::FILE* fp = fopen_checked(path, mode);
     if (fp != nullptr && !is_regular(fp)) {
         std::fclose(fp);
@@ -136,7 +157,32 @@ bool try_open_regular(int n, const std::string& path, const char* mode, Kind kin
     if (fp == nullptr)
         return false;
     attach(s, fp, kind);
+#else
+    if (!usable(path))
+        return false;
+    bool both = std::strchr(mode, '+') != nullptr;
+    auto how = mode[0] == 'w' ? platform::OpenMode::create
+                              : (both ? platform::OpenMode::read_write : platform::OpenMode::read);
+    platform::FileFacts facts;
+    int fd = platform::open_regular(path, how, facts);
+    if (fd < 0)
+        return false;
+    s = Slot{};
+    s.fd = fd;
+    s.kind = kind;
+    s.writable = how != platform::OpenMode::read;
+    s.length = facts.size;
+    s.device = facts.device;
+    if (kind != Kind::binary)
+        stream(s, loc);
+#endif
     return true;
+}
+
+bool try_open_regular(int n, const std::string& path, const char* mode, Kind kind, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    return open_into(slot_for_open(n, loc), path, mode, kind, loc);
 }
 
 void open_regular(int n, const std::string& path, const char* mode, Kind kind, Loc loc)
@@ -196,27 +242,14 @@ void open_binary(int n, const std::string& path, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = slot_for_open(n, loc);
-    std::FILE* fp = nullptr;
     for (const char* mode : {"r+b", "w+b", "rb"}) {
         // "w+b" must not empty a file that exists but is read-only.
-        if (mode[0] == 'w') {
-            std::FILE* probe = fopen_checked(path, "rb");
-            if (probe != nullptr) {
-                std::fclose(probe);
-                continue;
-            }
-        }
-        fp = fopen_checked(path, mode);
-        if (fp != nullptr && !is_regular(fp)) {
-            std::fclose(fp);
-            fp = nullptr;
-        }
-        if (fp != nullptr)
-            break;
+        if (mode[0] == 'w' && file_exists(path))
+            continue;
+        if (open_into(s, path, mode, Kind::binary, loc))
+            return;
     }
-    if (fp == nullptr)
-        fail(2, loc);
-    attach(s, fp, Kind::binary);
+    fail(2, loc);
 }
 
 namespace {
@@ -263,11 +296,12 @@ std::string read_line(int n, Loc loc)
         fail(1, loc);
     if (faulted(testing::Fault::read))
         fail(3, loc);
+    std::FILE* fp = stream(s, loc);
     std::string line;
     for (;;) {
-        int c = std::getc(s.fp);
+        int c = std::getc(fp);
         if (c == EOF) {
-            if (std::ferror(s.fp))
+            if (std::ferror(fp))
                 fail(3, loc);
             break;
         }
@@ -275,11 +309,11 @@ std::string read_line(int n, Loc loc)
         if (c == '\n')
             break;
         if (c == '\r') {
-            int d = std::getc(s.fp);
+            int d = std::getc(fp);
             if (d == '\n')
                 ++s.pos;
             else if (d != EOF)
-                std::ungetc(d, s.fp);
+                std::ungetc(d, fp);
             break;
         }
         line.push_back(static_cast<char>(c));
@@ -290,11 +324,11 @@ std::string read_line(int n, Loc loc)
 bool eof(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
-    Slot& s = open_slot(n, loc);
-    int c = std::getc(s.fp);
+    std::FILE* fp = stream(open_slot(n, loc), loc);
+    int c = std::getc(fp);
     if (c == EOF)
         return true;
-    std::ungetc(c, s.fp);
+    std::ungetc(c, fp);
     return false;
 }
 
@@ -304,7 +338,7 @@ void write_text(int n, const std::string& text, Loc loc)
     Slot& s = open_slot(n, loc);
     if (s.kind == Kind::text_in || s.kind == Kind::pipe || s.kind == Kind::std_in)
         fail(1, loc);
-    if (faulted(testing::Fault::write) || std::fwrite(text.data(), 1, text.size(), s.fp) != text.size())
+    if (faulted(testing::Fault::write) || std::fwrite(text.data(), 1, text.size(), stream(s, loc)) != text.size())
         fail(3, loc);
     if (s.kind == Kind::std_out)
         std::fflush(s.fp);
@@ -317,15 +351,60 @@ void write_line(int n, const std::string& text, Loc loc)
     write_text(n, "\r\n", loc);
 }
 
+namespace {
+
+unsigned char* copy_buffer()
+{
+    if (!g_copy_buffer)
+        g_copy_buffer.reset(new (std::align_val_t(k_page)) unsigned char[k_copy_buffer]);
+    return g_copy_buffer.get();
+}
+
+// Keeps a file being written moving to the medium as it grows.
+void pace_writeback(Slot& s)
+{
+    if (s.pos - s.started < k_window)
+        return;
+    platform::start_writeback(s.fd, s.started, s.pos - s.started);
+    s.started = s.pos;
+    std::int64_t older = s.started - k_in_flight;
+    if (older > s.settled) {
+        platform::wait_writeback(s.fd, s.settled, older - s.settled);
+        s.settled = older;
+    }
+}
+
+// A source that ends before its measured length, or runs past it, changed
+// under the copy: the copy would not be the file that was measured.
+void check_length(const Slot& in, std::size_t got, Loc loc)
+{
+    if (in.kind == Kind::binary && (in.pos > in.length || (got == 0 && in.pos < in.length)))
+        fail(3, loc);
+}
+
+} // namespace
+
 std::size_t read_bytes(int n, void* buf, std::size_t len, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = open_slot(n, loc);
     if (faulted(testing::Fault::read))
         fail(3, loc);
-    std::size_t got = std::fread(buf, 1, len, s.fp);
-    if (got < len && std::ferror(s.fp))
-        fail(3, loc);
+    std::size_t got = 0;
+    if (s.fp == nullptr) {
+        while (got < len) {
+            std::size_t part = 0;
+            if (platform::read_some(s.fd, static_cast<char*>(buf) + got, len - got, part) != platform::Io::ok)
+                fail(3, loc);
+            if (part == 0)
+                break;
+            got += part;
+        }
+    } else {
+        got = std::fread(buf, 1, len, s.fp);
+        if (got < len && std::ferror(s.fp))
+            fail(3, loc);
+    }
     s.pos += static_cast<std::int64_t>(got);
     return got;
 }
@@ -336,12 +415,15 @@ void write_bytes(int n, const void* buf, std::size_t len, Loc loc)
     Slot& s = open_slot(n, loc);
     if (s.kind == Kind::text_in || s.kind == Kind::pipe)
         fail(1, loc);
-    if (faulted(testing::Fault::write) || std::fwrite(buf, 1, len, s.fp) != len)
+    if (faulted(testing::Fault::write))
+        fail(3, loc);
+    if (s.fp == nullptr ? platform::write_all(s.fd, buf, len) != platform::Io::ok
+                        : std::fwrite(buf, 1, len, s.fp) != len)
         fail(3, loc);
     s.pos += static_cast<std::int64_t>(len);
 }
 
-std::size_t copy_bytes(int from, int to, std::size_t max, void* buf, std::size_t buf_size, Loc loc)
+Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& in = open_slot(from, loc);
@@ -352,32 +434,57 @@ std::size_t copy_bytes(int from, int to, std::size_t max, void* buf, std::size_t
         fail(3, loc);
     if (faulted(testing::Fault::write))
         fail(3, loc);
+    using platform::Io;
+    Moved moved;
     std::size_t got = 0;
-#ifdef __linux__
-    // Only when neither stream holds buffered data of its own.
-    if (in.pos == 0 || in.kernel) {
-        if (std::fflush(out.fp) != 0)
-            fail(3, loc);
-        ssize_t n = ::copy_file_range(fileno(in.fp), nullptr, fileno(out.fp), nullptr, max, 0);
-        if (n >= 0 && (n > 0 || in.kernel || in.length == 0)) {
-            in.kernel = out.kernel = true;
-            got = static_cast<std::size_t>(n);
-            in.pos += n;
-            out.pos += n;
-            return got;
+    if (in.fp == nullptr && out.fp == nullptr) {
+        // One file system: inside the kernel. Across file systems, or where
+        // the kernel declines before moving anything: one large aligned
+        // read and write through the one buffer.
+        Io r = Io::unsupported;
+        if (in.device == out.device && !in.no_kernel) {
+            r = platform::copy_range(in.fd, out.fd, max, got);
+            if (r == Io::unsupported && in.kernel)
+                fail(3, loc); // the kernel path failed half-way: no silent fallback
+            in.kernel = in.kernel || r == Io::ok;
+            in.no_kernel = r == Io::unsupported;
         }
-        if (in.kernel)
-            fail(3, loc); // the kernel path failed half-way: no silent fallback
+        if (r == Io::unsupported) {
+            unsigned char* buf = copy_buffer();
+            r = platform::read_some(in.fd, buf, std::min(max, k_copy_buffer), got);
+            if (r != Io::ok)
+                fail(3, loc);
+            if (got > 0)
+                r = platform::write_all(out.fd, buf, got);
+        }
+        if (r == Io::too_big) {
+            moved.too_big = true;
+            return moved;
+        }
+        if (r != Io::ok)
+            fail(3, loc);
+    } else {
+        // A stream already holds buffered data of its own: stay on the streams.
+        std::FILE* src = stream(in, loc);
+        std::FILE* dst = stream(out, loc);
+        unsigned char* buf = copy_buffer();
+        got = std::fread(buf, 1, std::min(max, k_copy_buffer), src);
+        if (got == 0 && std::ferror(src))
+            fail(3, loc);
+        if (got > 0 && std::fwrite(buf, 1, got, dst) != got) {
+            if (errno != EFBIG)
+                fail(3, loc);
+            moved.too_big = true;
+            return moved;
+        }
     }
-#endif
-    got = std::fread(buf, 1, std::min(max, buf_size), in.fp);
-    if (got == 0 && std::ferror(in.fp))
-        fail(3, loc);
-    if (got > 0 && std::fwrite(buf, 1, got, out.fp) != got)
-        fail(3, loc);
     in.pos += static_cast<std::int64_t>(got);
     out.pos += static_cast<std::int64_t>(got);
-    return got;
+    check_length(in, got, loc);
+    if (out.fp == nullptr)
+        pace_writeback(out);
+    moved.bytes = got;
+    return moved;
 }
 
 std::int64_t length(int n, Loc loc)
@@ -392,15 +499,51 @@ std::int64_t position(int n, Loc loc)
     return open_slot(n, loc).pos;
 }
 
+void flush_to_medium(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& s = open_slot(n, loc);
+    if (s.kind != Kind::binary && s.kind != Kind::text_out)
+        fail(1, loc);
+    if (s.fp != nullptr && std::fflush(s.fp) != 0)
+        fail(3, loc);
+#ifdef _WIN32
+    int fd = _fileno(s.fp);
+#else
+    int fd = s.fp != nullptr ? fileno(s.fp) : s.fd;
+#endif
+    if (!platform::flush_data(fd))
+        fail(3, loc);
+    s.started = s.settled = s.pos;
+}
+
+std::int64_t max_file_size(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& s = open_slot(n, loc);
+#ifdef _WIN32
+    return platform::max_file_size(_fileno(s.fp));
+#else
+    return platform::max_file_size(s.fp != nullptr ? fileno(s.fp) : s.fd);
+#endif
+}
+
 void close(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = open_slot(n, loc);
     std::FILE* fp = s.fp;
+    int fd = s.fd;
     Kind kind = s.kind;
+    // The rest of a large copy starts for the medium now, while the next
+    // file is copied, instead of at the flush.
+    if (fd >= 0 && s.pos - s.started >= k_window / 8)
+        platform::start_writeback(fd, s.started, s.pos - s.started);
     s = Slot{};
     int rc;
-    if (kind == Kind::std_in)
+    if (fp == nullptr)
+        rc = platform::close_fd(fd) ? 0 : -1;
+    else if (kind == Kind::std_in)
         rc = 0;
     else if (kind == Kind::std_out)
         rc = std::fflush(fp);
@@ -427,7 +570,10 @@ void close_files_for_exit()
 {
     // Like flush_all_files: the failing caller may hold the table lock.
     for (auto& s : g_files) {
-        if (s.fp != nullptr && s.kind != Kind::pipe && s.kind != Kind::std_in && s.kind != Kind::std_out) {
+        if (s.fd >= 0) {
+            platform::close_fd(s.fd);
+            s = Slot{};
+        } else if (s.fp != nullptr && s.kind != Kind::pipe && s.kind != Kind::std_in && s.kind != Kind::std_out) {
             std::fclose(s.fp);
             s = Slot{};
         }
@@ -436,12 +582,18 @@ void close_files_for_exit()
 
 bool file_exists(const std::string& path)
 {
+#ifdef _WIN32
     std::FILE* fp = fopen_checked(path, "rb");
     if (fp == nullptr)
         return false;
     bool regular = is_regular(fp);
     std::fclose(fp);
     return regular;
+#else
+    platform::FileFacts facts;
+    int fd = usable(path) ? platform::open_regular(path, platform::OpenMode::read, facts) : -1;
+    return fd >= 0 && (platform::close_fd(fd), true);
+#endif
 }
 
 namespace testing {
@@ -456,6 +608,8 @@ void close_all()
 {
     std::lock_guard lock(g_mutex);
     for (auto& s : g_files) {
+        if (s.fd >= 0)
+            platform::close_fd(s.fd);
         if (s.fp != nullptr && s.kind != Kind::std_in && s.kind != Kind::std_out) {
 #ifdef _WIN32
             s.kind == Kind::pipe ? _pclose(s.fp) : std::fclose(s.fp);

@@ -47,10 +47,21 @@ void write_text(int n, const std::string& text, Loc loc = Loc::current());
 std::size_t read_bytes(int n, void* buf, std::size_t len, Loc loc = Loc::current());
 void write_bytes(int n, const void* buf, std::size_t len, Loc loc = Loc::current());
 // Moves up to `max` bytes from binary file `from` to binary file `to` at
-// their current positions, in the kernel where it can; 0 at the end.
-std::size_t copy_bytes(int from, int to, std::size_t max, void* buf, std::size_t buf_size, Loc loc = Loc::current());
+// their current positions, in the kernel where it can; 0 bytes at the end.
+// A source that ends before its measured length or grows past it is a read
+// failure. `too_big` when the target's file system refuses the file's size.
+struct Moved {
+    std::size_t bytes = 0;
+    bool too_big = false;
+};
+Moved copy_bytes(int from, int to, std::size_t max, Loc loc = Loc::current());
 std::int64_t length(int n, Loc loc = Loc::current());   // size measured at the open
 std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written so far
+
+// Everything written to the file is on the medium when it returns.
+void flush_to_medium(int n, Loc loc = Loc::current());
+// The largest file the file system holding file n can store.
+std::int64_t max_file_size(int n, Loc loc = Loc::current());
 
 void close(int n, Loc loc = Loc::current());
 void flush_all_files();

@@ -3,7 +3,6 @@
 // only when it is complete, so a file under the target's name is never partial.
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 #include "inc/fonts.hpp"
 #include "platform/fs.hpp"
@@ -47,18 +46,16 @@ namespace {
 constexpr std::int64_t k_refresh = 1001; // the figure is rewritten after every 1001 bytes
 // A step grows while it is quick and shrinks when it is slow, so a fast disk
 // is not held up by the figure and a slow stick still shows it moving and
-// answers Space within a fraction of a second.
-constexpr std::size_t k_min_step = 1001 * 256;
-constexpr std::size_t k_max_step = 1001 * 65536;
+// answers Space within a fraction of a second. Powers of two keep every
+// read and write on whole blocks.
+constexpr std::size_t k_min_step = std::size_t(256) << 10;
+constexpr std::size_t k_max_step = std::size_t(64) << 20;
 constexpr double k_quick = 0.02;
 constexpr double k_slow = 0.1;
-constexpr std::size_t k_buffer = 1001 * 1024; // the stream path's buffer
-
-std::vector<unsigned char>& buffer()
-{
-    static std::vector<unsigned char> buf(k_buffer);
-    return buf;
-}
+constexpr const char* k_too_big = "zu gross fuer das Ziel";
+// Every file system limit below this (FAT's) is asked for; the rest show
+// up as a refused write.
+constexpr std::int64_t k_any_fs_holds = 0xFFFFFFFFll;
 
 
 } // namespace
@@ -93,12 +90,30 @@ void COPY(const std::string& source, const std::string& target)
     TEXT_PRINT(" %    ", true);
     bool long_form = false; // the refresh text has nine trailing blanks
 
-    auto& buf = buffer();
+    // A file the destination cannot hold (FAT's 4 GiB) is left out, known
+    // before a byte is copied where the limit is known, else when refused.
+    auto leave_out = [&](const char* why) {
+        TEXT_LOCATE(row, column);
+        TEXT_PRINT(why, true);
+        rt::close(src);
+        rt::close(dst);
+        platform::delete_file(temp);
+        rt::remove_on_abort("");
+    };
+    if (length > k_any_fs_holds && length > rt::max_file_size(dst)) {
+        leave_out(k_too_big);
+        return;
+    }
     std::int64_t done = 0;
     std::size_t step = k_min_step;
     for (;;) {
         double t0 = screen::CLOCK_SECONDS();
-        std::size_t got = rt::copy_bytes(src, dst, step, buf.data(), buf.size());
+        rt::Moved moved = rt::copy_bytes(src, dst, step);
+        if (moved.too_big) {
+            leave_out(k_too_big);
+            return;
+        }
+        std::size_t got = moved.bytes;
         if (got == 0)
             break;
         double took = screen::CLOCK_SECONDS() - t0;

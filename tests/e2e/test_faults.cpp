@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <regex>
 #include <set>
@@ -46,6 +48,16 @@ private:
     bool mounted_ = false;
     int errno_ = 0;
 };
+
+// Files left under a destination at any depth, but the rewritten playlist.
+std::vector<std::string> leftovers(const fs::path& dest)
+{
+    std::vector<std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(dest))
+        if (!e.is_directory() && e.path() != dest / "list.m3u")
+            out.push_back(fs::relative(e.path(), dest).string());
+    return out;
+}
 
 bool is_temporary(const std::string& name)
 {
@@ -324,6 +336,147 @@ TEST_F(Faults, TerminationRequestMidCopyLeavesNoPartialFileBehind)
     EXPECT_EQ(s.problems, std::vector<std::string>{});
     EXPECT_EQ(s.complete, std::set<std::string>{});
     EXPECT_EQ(s.temporaries, std::vector<std::string>{}) << "a runtime error removes the half copy";
+}
+
+// A hang-up (the terminal closed) and a quit end like a termination request.
+struct Ending {
+    int sig;
+    int status;
+    const char* name;
+};
+
+class SignalMidCopy : public Faults, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(SignalMidCopy, EndsWithItsReportAndRemovesTheHalfCopy)
+{
+    if (under_wine())
+        GTEST_SKIP() << "Windows has no hang-up or quit signal";
+    fs::path list = media_list({64u << 20, 2000});
+    fs::path dest = root() / "dest";
+    fs::create_directories(dest);
+    start_at_prompt(list);
+    answer(p(dest));
+    App& a = app();
+    static const std::regex early("^Kopy: m0\\.mp3 -  [0-3]?[0-9] %");
+    ASSERT_TRUE(a.run_slowly_until([](const ScreenText& s) { return std::regex_search(s.row(12), early); }))
+        << a.last_screen().joined();
+    a.resume();
+    std::this_thread::sleep_for(2ms);
+    a.send_signal(GetParam().sig);
+    expect_exit(GetParam().status);
+    EXPECT_EQ(a.err(), "\r\nAborting due to runtime error " + std::to_string(GetParam().status) + " (" +
+                           GetParam().name + ") in velmora::COPY()\r\n\r\n");
+    EXPECT_EQ(leftovers(dest), std::vector<std::string>{}) << "no half copy anywhere";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalMidCopy,
+                         ::testing::Values(Ending{SIGHUP, 13, "\"termination request\" signal"},
+                                           Ending{SIGQUIT, 15, "\"quit request\" signal"}),
+                         [](const auto& info) { return std::string(info.param.sig == SIGHUP ? "HangUp" : "Quit"); });
+
+TEST_F(Faults, ASourceCutShortByAnotherProgramEndsWithTheReportAndNoTarget)
+{
+    fs::path list = media_list({128u << 20, 2000});
+    fs::path dest = root() / "dest";
+    fs::create_directories(dest);
+    start_at_prompt(list);
+    answer(p(dest));
+    App& a = app();
+    static const std::regex early("^Kopy: m0\\.mp3 -  [0-3]?[0-9] %");
+    ASSERT_TRUE(a.run_slowly_until([](const ScreenText& s) { return std::regex_search(s.row(12), early); }))
+        << a.last_screen().joined();
+    fs::resize_file(media_[0], 1u << 20);
+    a.resume();
+    expect_exit(3, 60s);
+    std::regex report("^\r\nAborting due to runtime error 3 \\(file I/O error\\) at line [1-9][0-9]* of "
+                      "velmora::COPY\\(\\)\r\n\r\n$");
+    EXPECT_TRUE(std::regex_match(a.err(), report)) << "stderr:\n" << a.err();
+    DestState s = inspect(dest);
+    EXPECT_EQ(s.complete, std::set<std::string>{});
+    EXPECT_EQ(s.problems, std::vector<std::string>{}) << "nothing under m0.mp3's name";
+    EXPECT_EQ(leftovers(dest), std::vector<std::string>{}) << "no half copy anywhere";
+}
+
+// --- too big for the destination ---
+
+TEST_F(Faults, FilesOverTheSizeLimitAreLeftOutWithAMessageAndTheRunGoesOn)
+{
+    if (under_wine())
+        GTEST_SKIP() << "the size limit is a POSIX process limit";
+    // The program may write files of at most 2 MiB.
+    fs::path list = media_list({5000, 3u << 20, 7000, 3u << 20});
+    fs::path dest = root() / "dest";
+    fs::create_directories(dest);
+    start_through({"prlimit", "--fsize=" + std::to_string(2u << 20)}, {p(list)});
+    expect_screen(k_prompt);
+    answer(p(dest));
+    expect_screen("ready", 60s);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(12), "Kopy: m3.mp3 - zu gross fuer das Ziel");
+    EXPECT_EQ(s.row(14), "ready");
+    expect_exit_after_key(0);
+    DestState d = inspect(dest);
+    EXPECT_EQ(d.problems, std::vector<std::string>{});
+    EXPECT_EQ(d.complete, (std::set<std::string>{"m0.mp3", "m2.mp3"})) << "the run went on past m1.mp3";
+    EXPECT_EQ(d.temporaries, std::vector<std::string>{});
+    EXPECT_EQ(lines_crlf(dest / "list.m3u").size(), 9u) << "every entry is listed";
+    EXPECT_EQ(leftovers(dest).size(), 2u) << "no half copy anywhere";
+}
+
+// A FAT32 image of our own, mounted through FUSE for one test.
+class FatImage {
+public:
+    explicit FatImage(const fs::path& dir) : mount_(dir / "mnt")
+    {
+        fs::create_directories(mount_);
+        fs::path image = dir / "fat.img";
+        { std::ofstream(image).put('\0'); }
+        fs::resize_file(image, 64u << 20);
+        std::string mk = "mkfs.vfat -F 32 '" + image.string() + "' >/dev/null 2>&1";
+        std::string mount = "fusefat -o rw+ '" + image.string() + "' '" + mount_.string() + "' >/dev/null 2>&1";
+        mounted_ = std::system(mk.c_str()) == 0 && std::system(mount.c_str()) == 0;
+    }
+    ~FatImage()
+    {
+        if (mounted_)
+            std::system(("fusermount -u -z '" + mount_.string() + "'").c_str());
+    }
+    FatImage(const FatImage&) = delete;
+    FatImage& operator=(const FatImage&) = delete;
+    bool mounted() const { return mounted_; }
+    const fs::path& mount_point() const { return mount_; }
+
+private:
+    fs::path mount_;
+    bool mounted_ = false;
+};
+
+TEST_F(Faults, FilesOf4GiBAreLeftOutOnFat32BeforeAByteIsCopied)
+{
+    if (under_wine())
+        GTEST_SKIP() << "the image is mounted through Linux FUSE";
+    FatImage fat(root() / "fat");
+    if (!fat.mounted())
+        GTEST_SKIP() << "no FAT32 image through fusefat here (dosfstools, fusefat, /dev/fuse)";
+    // Sparse sources one byte over what FAT32 holds; their neighbours fit.
+    fs::path list = media_list({5000, 1, 3000, 1});
+    for (size_t i : {1u, 3u}) {
+        fs::resize_file(media_[i], (std::uintmax_t(4) << 30) + 1);
+        bytes_[i] = "(too big to read)";
+    }
+    fs::path dest = fat.mount_point() / "musik";
+    fs::create_directories(dest);
+    start_at_prompt(list);
+    answer(p(dest));
+    expect_screen("ready", 60s);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(12), "Kopy: m3.mp3 - zu gross fuer das Ziel");
+    expect_exit_after_key(0);
+    DestState d = inspect(dest);
+    EXPECT_EQ(d.problems, std::vector<std::string>{});
+    EXPECT_EQ(d.complete, (std::set<std::string>{"m0.mp3", "m2.mp3"}));
+    EXPECT_EQ(lines_crlf(dest / "list.m3u").size(), 9u);
+    EXPECT_EQ(leftovers(dest).size(), 2u) << "no half copy anywhere";
 }
 
 TEST_F(Faults, KillsAtRandomMomentsNeverLeaveAPartialFileUnderATargetName)

@@ -1,9 +1,11 @@
 // The runtime error report, exit statuses and signals, seen from a child process.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "rt/error.hpp"
 #include "support/support.hpp"
@@ -93,7 +95,28 @@ INSTANTIATE_TEST_SUITE_P(All, Signals,
                                            SignalCase{SIGFPE, 11, "\"floating point error\" signal"},
                                            SignalCase{SIGSEGV, 12, "\"segmentation violation\" signal"},
                                            SignalCase{SIGTERM, 13, "\"termination request\" signal"},
-                                           SignalCase{SIGABRT, 14, "\"abnormal termination\" signal"}));
+                                           SignalCase{SIGABRT, 14, "\"abnormal termination\" signal"}
+#ifndef _WIN32
+                                           ,
+                                           SignalCase{SIGHUP, 13, "\"termination request\" signal"},
+                                           SignalCase{SIGQUIT, 15, "\"quit request\" signal"}
+#endif
+                                           ));
+
+#ifndef _WIN32
+TEST(Signals, ARequestLandingOnAnotherThreadNamesTheProgramThreadsProcedure)
+{
+    auto r = testsupport::run_child([] {
+        rt::install_signal_handlers();
+        RT_PROC("velmora", "COPY");
+        std::thread window([] { std::raise(SIGTERM); });
+        window.join();
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+    });
+    EXPECT_EQ(r.status, 13);
+    EXPECT_EQ(r.err, "\r\nAborting due to runtime error 13 (\"termination request\" signal) in velmora::COPY()\r\n\r\n");
+}
+#endif
 
 TEST(EndProgram, RunsEndHooksAndExitsWithTheStatus)
 {

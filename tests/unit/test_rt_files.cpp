@@ -2,7 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
+#include <csignal>
+#include <filesystem>
+
+#include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "support/support.hpp"
 
@@ -186,5 +194,150 @@ TEST_F(Files, StandardStreamsTakeAFileNumberAndSurviveTheClose)
     EXPECT_EQ(testsupport::run_child([] { rt::write_line(2, "x"); }).status, 1);
     rt::close(2);
 }
+
+TEST_F(Files, LinesAfterBinaryReadsGoOnWhereTheReadsStopped)
+{
+    write_file(dir.file("b"), "abcdef\r\nrest\n");
+    rt::open_binary(1, dir.file("b"));
+    char buf[3];
+    EXPECT_EQ(rt::read_bytes(1, buf, 3), 3u);
+    EXPECT_EQ(rt::read_line(1), "def");
+    EXPECT_EQ(rt::read_line(1), "rest");
+    EXPECT_EQ(rt::position(1), 13);
+    EXPECT_TRUE(rt::eof(1));
+}
+
+namespace {
+std::string pattern(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 31 + i / 4093) & 0xFF);
+    return bytes;
+}
+
+// Copies file 1 to file 2 in steps of `step`; the steps' sizes.
+std::vector<std::size_t> copy_all(std::size_t step)
+{
+    std::vector<std::size_t> sizes;
+    for (;;) {
+        rt::Moved m = rt::copy_bytes(1, 2, step);
+        EXPECT_FALSE(m.too_big);
+        if (m.bytes == 0)
+            return sizes;
+        sizes.push_back(m.bytes);
+    }
+}
+} // namespace
+
+#ifndef _WIN32
+// /dev/shm is another file system than the test's folder on most machines:
+// there the copy goes through the buffer instead of the kernel.
+class Routes : public Files, public ::testing::WithParamInterface<bool> {
+protected:
+    std::string source_folder()
+    {
+        if (!GetParam())
+            return dir.path();
+        struct stat a, b;
+        if (::stat("/dev/shm", &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 || a.st_dev == b.st_dev)
+            return "";
+        shm_ = std::make_unique<std::string>("/dev/shm/velmora-files-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(*shm_);
+        return *shm_;
+    }
+    void TearDown() override
+    {
+        Files::TearDown();
+        if (shm_)
+            std::filesystem::remove_all(*shm_);
+    }
+    std::unique_ptr<std::string> shm_;
+};
+
+TEST_P(Routes, CopiesEveryByteAndCountsBothPositions)
+{
+    std::string from = source_folder();
+    if (from.empty())
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    // Past the buffer's size, with a tail that fills no block.
+    const std::string bytes = pattern((std::size_t(9) << 20) + 12345);
+    write_file(from + "/src", bytes);
+    rt::open_binary_read(1, from + "/src");
+    rt::open_binary_new(2, dir.file("dst"));
+    std::vector<std::size_t> steps = copy_all(std::size_t(16) << 20);
+    EXPECT_EQ(rt::position(1), static_cast<std::int64_t>(bytes.size()));
+    EXPECT_EQ(rt::position(2), static_cast<std::int64_t>(bytes.size()));
+    rt::flush_to_medium(2);
+    rt::close(1);
+    rt::close(2);
+    EXPECT_TRUE(read_file(dir.file("dst")) == bytes);
+    if (GetParam()) {
+        // Whole aligned blocks of the one buffer, then the tail.
+        ASSERT_EQ(steps.size(), 3u);
+        EXPECT_EQ(steps[0], std::size_t(4) << 20);
+        EXPECT_EQ(steps[1], std::size_t(4) << 20);
+    }
+}
+
+TEST_P(Routes, ASourceThatShrinksOrGrowsUnderTheCopyIsAReadFailure)
+{
+    std::string from = source_folder();
+    if (from.empty())
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    write_file(from + "/src", pattern(300000));
+    rt::open_binary_read(1, from + "/src");
+    rt::open_binary_new(2, dir.file("dst"));
+    auto shrunk = testsupport::run_child([&] {
+        rt::copy_bytes(1, 2, 65536);
+        ASSERT_EQ(::truncate((from + "/src").c_str(), 100000), 0);
+        copy_all(65536);
+    });
+    EXPECT_EQ(shrunk.status, 3);
+    EXPECT_NE(shrunk.err.find("(file I/O error)"), std::string::npos);
+
+    write_file(from + "/src", pattern(300000));
+    rt::testing::close_all();
+    rt::open_binary_read(1, from + "/src");
+    rt::open_binary_new(2, dir.file("dst"));
+    auto grown = testsupport::run_child([&] {
+        rt::copy_bytes(1, 2, 65536);
+        write_file(from + "/src", pattern(400000));
+        copy_all(65536);
+    });
+    EXPECT_EQ(grown.status, 3);
+
+    // Unchanged, the same copy ends normally.
+    write_file(from + "/src", pattern(300000));
+    rt::testing::close_all();
+    rt::open_binary_read(1, from + "/src");
+    rt::open_binary_new(2, dir.file("dst"));
+    EXPECT_EQ(testsupport::run_child([&] { copy_all(65536); }).status, 0);
+}
+
+TEST_P(Routes, ASizeLimitIsReportedNotFailed)
+{
+    std::string from = source_folder();
+    if (from.empty())
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    write_file(from + "/src", pattern(500000));
+    auto r = testsupport::run_child([&] {
+        rt::install_signal_handlers(); // the size signal must not end the program
+        rlimit lim{200000, 200000};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+        rt::open_binary_read(1, from + "/src");
+        rt::open_binary_new(2, dir.file("dst"));
+        bool refused = false;
+        for (int i = 0; i < 20 && !refused; ++i)
+            refused = rt::copy_bytes(1, 2, 65536).too_big;
+        std::fputs(refused ? "refused" : "copied", stdout);
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "refused");
+}
+
+INSTANTIATE_TEST_SUITE_P(Copy, Routes, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "AcrossFileSystems" : "InTheKernel"); });
+#endif
 
 } // namespace

@@ -4,10 +4,16 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
 
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
 
 #include "inc/fonts.hpp"
+#include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
@@ -196,6 +202,83 @@ TEST_F(Copy, AKillHalfWayLeavesNoFileUnderTheTargetsName)
     velmora::COPY(src, dir.file("t"));
     EXPECT_EQ(read_file(dir.file("t")), read_file(src));
 }
+
+#ifndef _WIN32
+std::string joined(const std::vector<std::string>& texts)
+{
+    std::string all;
+    for (const auto& t : texts)
+        all += t + "|";
+    return all;
+}
+
+// The names of all files under a folder, at any depth: a half copy left
+// anywhere shows up here.
+std::set<std::string> files_under(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        if (!e.is_directory())
+            names.insert(e.path().filename().string());
+    return names;
+}
+
+TEST_F(Copy, AFileOverTheDestinationsSizeLimitIsLeftOutAndTheNextIsCopied)
+{
+    std::string big = source(300000, "big.bin");
+    std::string small = source(2500, "small.bin");
+    auto r = testsupport::run_child([&] {
+        rt::install_signal_handlers();
+        rlimit lim{100000, 100000};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        velmora::COPY(big, dir.file("big"));
+        std::string first = joined(at_spot);
+        std::string row = st::row_text(12);
+        at_spot.clear();
+        TEXT_LOCATE(12, 18);
+        velmora::COPY(small, dir.file("small"));
+        // The figures run up to the third that fits, then the message.
+        std::printf("%s\n%s\n%s\n", first.substr(first.size() - 28).c_str(), row.substr(0, 40).c_str(),
+                    joined(at_spot).c_str());
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "| 33|zu gross fuer das Ziel|\n"
+                     "Kopy: song.mp3 - zu gross fuer das Ziel \n"
+                     "Kill| 0| 40| 80|Ready|\n");
+    EXPECT_EQ(files_under(dir.path()), (std::set<std::string>{"big.bin", "small.bin", "small"}));
+    EXPECT_EQ(read_file(dir.file("small")), read_file(small));
+}
+
+TEST_F(Copy, ASourceCutShortDuringItsCopyEndsWithTheReportAndNoTarget)
+{
+    std::string src = source(3 << 20);
+    auto r = testsupport::run_child([&] {
+        // Another program shortens the source once the copy is under way.
+        st::on_print([&](int, int, const std::string& text) {
+            if (text == " 1")
+                ::truncate(src.c_str(), 1 << 20);
+        });
+        velmora::COPY(src, dir.file("t"));
+    });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("(file I/O error) at line"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" of velmora::COPY()\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(files_under(dir.path()), std::set<std::string>{"src.bin"});
+}
+
+TEST_F(Copy, FiguresAreTheSameWhenTheSourceIsOnAnotherFileSystem)
+{
+    struct stat shm, here;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &here) != 0 || shm.st_dev == here.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    std::string src = "/dev/shm/velmora-copy-" + std::to_string(::getpid());
+    write_file(src, read_file(source(2500)));
+    velmora::COPY(src, dir.file("out.bin"));
+    std::filesystem::remove(src);
+    EXPECT_EQ(at_spot, (Texts{"Kill", " 0", " 40", " 80", "Ready"}));
+    EXPECT_EQ(read_file(dir.file("out.bin")), read_file(dir.file("src.bin")));
+}
+#endif
 
 TEST(Progress, FloorOfTheShareAndZeroForEmpty)
 {

@@ -1,0 +1,162 @@
+// POSIX bodies of the data calls: plain descriptors, copy_file_range on one
+// file system, and write-back started early so dirty data stays bounded.
+#include "platform/fs.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace platform {
+
+namespace {
+
+constexpr long k_msdos_magic = 0x4d44;
+constexpr long k_fuse_magic = 0x65735546;
+constexpr std::int64_t k_fat_max = 0xFFFFFFFFll; // 4 GiB - 1
+
+Io failure()
+{
+    return errno == EFBIG ? Io::too_big : Io::failed;
+}
+
+// A FUSE mount tells its real type only by name: the mount table's
+// "fuse.<name>" for the device.
+bool is_fuse_fat(dev_t dev)
+{
+    std::FILE* f = std::fopen("/proc/self/mountinfo", "re");
+    if (f == nullptr)
+        return false;
+    char want[32];
+    std::snprintf(want, sizeof want, " %u:%u ", major(dev), minor(dev));
+    char line[4096];
+    bool fat = false;
+    while (!fat && std::fgets(line, sizeof line, f) != nullptr) {
+        if (std::strstr(line, want) == nullptr)
+            continue;
+        const char* sep = std::strstr(line, " - ");
+        fat = sep != nullptr && std::strncmp(sep + 3, "fuse.fusefat ", 13) == 0;
+    }
+    std::fclose(f);
+    return fat;
+}
+
+} // namespace
+
+int open_regular(const std::string& path, OpenMode mode, FileFacts& facts)
+{
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return -1;
+    int flags = mode == OpenMode::read ? O_RDONLY : O_RDWR;
+    if (mode == OpenMode::create)
+        flags |= O_CREAT | O_TRUNC;
+    // O_NONBLOCK keeps a FIFO under the name from hanging the open; it has
+    // no effect on a regular file, so it stays set.
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    facts.size = static_cast<std::int64_t>(st.st_size);
+    facts.device = static_cast<std::uint64_t>(st.st_dev);
+    return fd;
+}
+
+bool close_fd(int fd)
+{
+    return ::close(fd) == 0;
+}
+
+Io read_some(int fd, void* buf, std::size_t len, std::size_t& got)
+{
+    got = 0;
+    for (;;) {
+        ssize_t n = ::read(fd, buf, len);
+        if (n >= 0) {
+            got = static_cast<std::size_t>(n);
+            return Io::ok;
+        }
+        if (errno != EINTR)
+            return Io::failed;
+    }
+}
+
+Io write_all(int fd, const void* buf, std::size_t len)
+{
+    auto* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        ssize_t n = ::write(fd, p, len);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0 ? Io::failed : failure();
+        p += n;
+        len -= static_cast<std::size_t>(n);
+    }
+    return Io::ok;
+}
+
+Io copy_range(int in, int out, std::size_t max, std::size_t& moved)
+{
+    moved = 0;
+    for (;;) {
+        ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, max, 0);
+        if (n >= 0) {
+            moved = static_cast<std::size_t>(n);
+            return Io::ok;
+        }
+        switch (errno) {
+        case EINTR: continue;
+        case EXDEV:
+        case EINVAL:
+        case EOPNOTSUPP:
+        case ENOSYS:
+        case EBADF: return Io::unsupported;
+        default: return failure();
+        }
+    }
+}
+
+void start_writeback(int fd, std::int64_t offset, std::int64_t length)
+{
+    // Only a hint: a file system without it still gets its flush at the end.
+    ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
+
+void wait_writeback(int fd, std::int64_t offset, std::int64_t length)
+{
+    ::sync_file_range(fd, offset, length,
+                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+}
+
+bool flush_data(int fd)
+{
+    while (::fdatasync(fd) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+std::int64_t max_file_size(int fd)
+{
+    struct statfs sf;
+    if (::fstatfs(fd, &sf) != 0)
+        return std::numeric_limits<std::int64_t>::max();
+    if (sf.f_type == k_msdos_magic)
+        return k_fat_max;
+    struct stat st;
+    if (sf.f_type == k_fuse_magic && ::fstat(fd, &st) == 0 && is_fuse_fat(st.st_dev))
+        return k_fat_max;
+    return std::numeric_limits<std::int64_t>::max();
+}
+
+} // namespace platform

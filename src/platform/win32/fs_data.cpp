@@ -1,0 +1,68 @@
+// Win32 bodies of the data calls, on C runtime descriptors. There is no
+// in-kernel copy and no early write-back; a flush commits the file.
+#include "platform/fs.hpp"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <limits>
+
+namespace platform {
+
+bool close_fd(int fd)
+{
+    return _close(fd) == 0;
+}
+
+Io read_some(int fd, void* buf, std::size_t len, std::size_t& got)
+{
+    got = 0;
+    int n = _read(fd, buf, static_cast<unsigned>(len > (1u << 30) ? (1u << 30) : len));
+    if (n < 0)
+        return Io::failed;
+    got = static_cast<std::size_t>(n);
+    return Io::ok;
+}
+
+Io write_all(int fd, const void* buf, std::size_t len)
+{
+    auto* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        int n = _write(fd, p, static_cast<unsigned>(len > (1u << 30) ? (1u << 30) : len));
+        if (n <= 0)
+            return n < 0 && errno == EFBIG ? Io::too_big : Io::failed;
+        p += n;
+        len -= static_cast<std::size_t>(n);
+    }
+    return Io::ok;
+}
+
+Io copy_range(int, int, std::size_t, std::size_t& moved)
+{
+    moved = 0;
+    return Io::unsupported;
+}
+
+void start_writeback(int, std::int64_t, std::int64_t) {}
+
+void wait_writeback(int, std::int64_t, std::int64_t) {}
+
+bool flush_data(int fd)
+{
+    return _commit(fd) == 0;
+}
+
+std::int64_t max_file_size(int fd)
+{
+    // FAT and FAT32 volumes hold files below 4 GiB; exFAT and NTFS far more.
+    wchar_t name[MAX_PATH + 1] = {0};
+    auto h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (h != INVALID_HANDLE_VALUE &&
+        GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1) != 0 &&
+        (lstrcmpiW(name, L"FAT32") == 0 || lstrcmpiW(name, L"FAT") == 0))
+        return 0xFFFFFFFFll;
+    return std::numeric_limits<std::int64_t>::max();
+}
+
+} // namespace platform
