@@ -20,6 +20,11 @@
 namespace screen {
 namespace {
 
+using detail::fit_picture;
+using detail::Layout;
+using detail::scale_of_dpi;
+using detail::scale_that_fits;
+
 constexpr UINT k_msg_changed = WM_APP + 1;
 constexpr UINT k_msg_title = WM_APP + 2;
 constexpr UINT k_msg_quit = WM_APP + 3;
