@@ -118,6 +118,10 @@ TEST_F(Window, TheCloseButtonIsAKeyAndTheWindowStays)
 
 TEST_F(Window, MouseMessagesFeedTheMouseState)
 {
+    // The real pointer away from the window, so that only the posted
+    // messages move the mouse state.
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2);
     SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
     post(WM_MOUSEMOVE, 0, MAKELPARAM(120, 45));
     EXPECT_TRUE(eventually([] { return MOUSE_READ().x == 120; }));

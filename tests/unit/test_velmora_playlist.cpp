@@ -203,6 +203,9 @@ TEST_F(Shapes, AWindowsMadeRelativeEntryIsFound)
 
 TEST_F(Shapes, NamesAreShownAsGlyphsAndTheirControlBytesAreNeverActedOn)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names hold no control bytes; its ANSI names are shown through their own table";
+#endif
     // Code page 850: 0x94 is o with diaeresis, 0x81 u with diaeresis.
     std::string bell = "Mot\xC3\xB6rhead\a\x1b[2J.mp3";
     std::string wide, wide_glyphs; // 90 characters in more than 90 bytes
