@@ -11,6 +11,8 @@ class Umlauts : public ProgramTest {};
 
 TEST_F(Umlauts, TypedDestinationEchoesGlyphsErasesWholeCharactersAndNamesTheFolder)
 {
+    if (under_wine())
+        GTEST_SKIP() << "Wine reads the keyboard map once at its start, so an umlaut key the harness maps later never arrives";
     fs::path media = make_media("a.mp3", 3000);
     fs::path list = make_playlist("list.m3u", {{"#EXTINF:12,Artist - Title", media}});
     App& a = start_at_prompt(list);
