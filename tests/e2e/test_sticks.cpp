@@ -32,7 +32,8 @@ protected:
     }
 
     // The rewritten playlist: the header, then each info line and its copy.
-    std::vector<std::string> listed(const fs::path& dest, const std::vector<std::pair<std::string, std::string>>& entries)
+    using Names = std::vector<std::pair<std::string, std::string>>; // info line, copy's name
+    std::vector<std::string> listed(const fs::path& dest, const Names& entries)
     {
         std::vector<std::string> lines{k_header};
         for (const auto& [info, name] : entries) {
@@ -99,7 +100,8 @@ TEST_F(Sticks, AFileOfAnotherSizeAndAFolderOfTheNameAreLeftAsTheyAre)
     EXPECT_EQ(read_file(dest / "a (2).mp3"), read_file(a));
     EXPECT_EQ(read_file(dest / "b (2).mp3"), read_file(b));
     EXPECT_EQ(files_in(dest).size(), 5u) << "two kept, two copies, the playlist";
-    EXPECT_EQ(lines_crlf(dest / "list.m3u"), listed(dest, {{"#EXTINF:1,A", "a (2).mp3"}, {"#EXTINF:2,B", "b (2).mp3"}}));
+    EXPECT_EQ(lines_crlf(dest / "list.m3u"),
+              listed(dest, {{"#EXTINF:1,A", "a (2).mp3"}, {"#EXTINF:2,B", "b (2).mp3"}}));
 
     expect_rerun_copies_nothing(list, dest, "Exist: b.mp3 -");
 }
@@ -117,7 +119,8 @@ TEST_F(Sticks, NamesDifferingInCaseOnlyAreTwoFilesWhereCaseIsOneName)
     const std::string second = under_wine() ? "song (2).mp3" : "song.mp3";
     EXPECT_EQ(read_file(dest / "Song.mp3"), read_file(upper));
     EXPECT_EQ(read_file(dest / second), read_file(lower));
-    EXPECT_EQ(lines_crlf(dest / "list.m3u"), listed(dest, {{"#EXTINF:1,Upper", "Song.mp3"}, {"#EXTINF:2,Lower", second}}));
+    EXPECT_EQ(lines_crlf(dest / "list.m3u"),
+              listed(dest, {{"#EXTINF:1,Upper", "Song.mp3"}, {"#EXTINF:2,Lower", second}}));
 }
 
 TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
@@ -134,7 +137,7 @@ TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
         {"A*B.mp3", "A_B.mp3"},
     };
     std::vector<Entry> entries;
-    std::vector<std::pair<std::string, std::string>> expected_list;
+    Names expected_list;
     std::map<std::string, std::string> expected_files;
     unsigned seed = 1;
     for (const auto& [name, safe] : names) {
