@@ -144,6 +144,8 @@ void copy_pass(Run& run)
     screen::WAIT_MS(100);
     int out = rt::free_file();
     rt::open_text_output(out, write_path);
+    // A stick's FAT does not tell Song.mp3 from song.mp3, even on Linux.
+    run.names.set_case_blind(paths::case_blind(write_path));
     playlist::Reader reader = playlist::open(list);
     playlist::Writer writer = playlist::start(out, reader);
     TEXT_PRINT("Readdy", true);

@@ -115,9 +115,15 @@ struct Chosen {
     std::string name;
     bool exists = false; // the copy is there already ("Exist:")
 };
+// Whether the folder of an existing file does not tell case apart (FAT on
+// Linux): its name in the other case finds something.
+bool case_blind(const std::string& existing_file);
+
 // The names chosen in one run, in playlist order.
 class Names {
 public:
+    // Names differing only in ASCII case are one name from now on.
+    void set_case_blind(bool blind) { case_blind_ = blind; }
     using Look = std::function<Held(const std::string& name)>;
     // The target name for a source (its path) named `name`: the name itself,
     // else its safe form, else the ASCII one, each as it is or numbered.
@@ -125,7 +131,9 @@ public:
     Chosen choose(const std::string& name, const std::string& source, const Look& look);
 
 private:
+    std::string key_of(const std::string& name) const;
     std::unordered_map<std::string, std::string> owner_; // name key -> source
+    bool case_blind_ = false;
 };
 
 namespace detail {

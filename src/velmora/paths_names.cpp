@@ -1,7 +1,6 @@
 // Target names: which name in the destination a copy gets, so that every
 // entry keeps its own song and every stick takes the name.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "platform/fs.hpp"
@@ -33,7 +32,7 @@ bool reserved_base(const std::string& base)
 {
     std::string up;
     for (char c : base)
-        up.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        up.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c);
     if (up == "CON" || up == "PRN" || up == "AUX" || up == "NUL")
         return true;
     return up.size() == 4 && (up.compare(0, 3, "COM") == 0 || up.compare(0, 3, "LPT") == 0) && up[3] >= '1' &&
@@ -119,6 +118,27 @@ Held held_at(const std::string& destination, const std::string& name, std::int64
     return Held::free;
 }
 
+bool case_blind(const std::string& existing_file)
+{
+    std::string name = file_name(existing_file);
+    std::string other = name;
+    for (char& c : other)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+            c = static_cast<char>(c ^ 0x20);
+    std::int64_t size = 0;
+    return other != name && platform::kind_of(join(folder_of(existing_file), other), size) != platform::Kind::none;
+}
+
+std::string Names::key_of(const std::string& name) const
+{
+    std::string key = name_key(name);
+    if (case_blind_)
+        for (char& c : key)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 0x20);
+    return key;
+}
+
 Chosen Names::choose(const std::string& name, const std::string& source, const Look& look)
 {
     if (name.empty())
@@ -131,7 +151,7 @@ Chosen Names::choose(const std::string& name, const std::string& source, const L
         last = &form;
         for (int n = 1;; ++n) {
             std::string candidate = numbered(form, n);
-            std::string key = name_key(candidate);
+            std::string key = key_of(candidate);
             auto owner = owner_.find(key);
             if (owner != owner_.end() && owner->second != source)
                 continue;

@@ -125,6 +125,16 @@ TEST(ChosenNames, EverySourceGetsItsOwnFileInPlaylistOrderAndARerunFindsThemAll)
     }
 }
 
+TEST(ChosenNames, WhereCaseIsOneNameSongAndSongAreTwoFiles)
+{
+    auto empty = [](const std::string&) { return Held::free; };
+    paths::Names names;
+    names.set_case_blind(true);
+    EXPECT_EQ(names.choose("Song.mp3", "x/Song.mp3", empty).name, "Song.mp3");
+    EXPECT_EQ(names.choose("song.mp3", "y/song.mp3", empty).name, "song (2).mp3");
+    EXPECT_EQ(names.choose("SONG (2).MP3", "z/SONG (2).MP3", empty).name, "SONG (2) (2).MP3");
+}
+
 TEST(ChosenNames, AnUnreadableSourceTakesAnyFileOfItsName)
 {
     Dest d;

@@ -125,6 +125,10 @@ TEST(PosixNames, CaseIsToldApartAndALinkToNothingIsTaken)
     fs::create_symlink(d.file("nowhere"), d.file("x.mp3"));
     EXPECT_EQ(paths::held_at(d.path(), "x.mp3", 1), paths::Held::taken);
     EXPECT_EQ(names.choose("x.mp3", "c", look).name, "x (2).mp3");
+    write_file(d.file("list.m3u"), "");
+    EXPECT_FALSE(paths::case_blind(d.file("list.m3u")));
+    write_file(d.file("LIST.M3U"), "");
+    EXPECT_TRUE(paths::case_blind(d.file("list.m3u"))); // as a FAT stick answers
     // A name tried before its copy leaves nothing behind.
     EXPECT_EQ(paths::held_at(d.path(), "Wer?.mp3", 1), paths::Held::free);
     EXPECT_FALSE(fs::exists(d.file("Wer?.mp3")));
