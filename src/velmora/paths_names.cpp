@@ -10,11 +10,14 @@ namespace velmora::paths {
 
 namespace {
 
-// Where the extension starts: the last dot, unless it opens the name.
+// Where the extension starts: the last dot, unless it opens the name or
+// what follows is as long as a name's stem could be.
 std::size_t extension_at(const std::string& name)
 {
     std::size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name.size() : dot;
+    if (dot == std::string::npos || dot == 0 || name.size() - dot >= k_name_max / 2)
+        return name.size();
+    return dot;
 }
 
 bool refused_char(unsigned char c)
@@ -39,17 +42,15 @@ bool reserved_base(const std::string& base)
            up[3] <= '9';
 }
 
-// The name cut to `limit` bytes on a character boundary, the extension
-// kept when it leaves the stem room.
-std::string cut(const std::string& name, std::size_t limit)
+// The name cut to k_name_max bytes on a character boundary, keeping the
+// extension.
+std::string cut(const std::string& name)
 {
+    constexpr std::size_t limit = k_name_max;
     if (name.size() <= limit)
         return name;
     std::size_t dot = extension_at(name);
-    std::size_t ext = name.size() - dot;
-    if (ext >= limit / 2)
-        return name.substr(0, detail::char_start(name, limit));
-    return name.substr(0, detail::char_start(name, limit - ext)) + name.substr(dot);
+    return name.substr(0, detail::char_start(name, limit - (name.size() - dot))) + name.substr(dot);
 }
 
 } // namespace
@@ -61,7 +62,7 @@ std::string numbered(const std::string& name, int n)
     std::size_t dot = extension_at(name);
     std::string stem = name.substr(0, dot);
     std::string tail = " (" + std::to_string(n) + ")" + name.substr(dot);
-    if (name.size() <= k_name_max && stem.size() + tail.size() > k_name_max && tail.size() < k_name_max)
+    if (name.size() <= k_name_max && stem.size() + tail.size() > k_name_max)
         stem.resize(detail::char_start(stem, k_name_max - tail.size()));
     return stem + tail;
 }
@@ -73,12 +74,15 @@ std::string safe_name(const std::string& name)
         if (refused_char(static_cast<unsigned char>(c)))
             c = '_';
     drop_trailing_dots_and_blanks(out);
+    out = cut(out);
+    drop_trailing_dots_and_blanks(out); // a cut may end on them
     // Windows takes "CON.mp3" for the console whatever follows the first dot.
     std::size_t base_end = std::min(out.find('.'), out.size());
-    if (reserved_base(out.substr(0, base_end)))
+    if (reserved_base(out.substr(0, base_end))) {
         out.insert(base_end, "_");
-    out = cut(out, k_name_max);
-    drop_trailing_dots_and_blanks(out); // a cut may end on them
+        out = cut(out); // the base stays whole: it is at most four bytes
+        drop_trailing_dots_and_blanks(out);
+    }
     return out.empty() ? "_" : out;
 }
 

@@ -46,6 +46,9 @@ TEST(SafeNames, ReservedDeviceNamesGetAnUnderscoreAfterTheirBase)
     EXPECT_EQ(paths::safe_name("PRN.mp3"), "PRN_.mp3");
     EXPECT_EQ(paths::safe_name("com1.mp3"), "com1_.mp3");
     EXPECT_EQ(paths::safe_name("LPT9"), "LPT9_");
+    // Found after a cut too, and the underscore still fits.
+    EXPECT_EQ(paths::safe_name("CON" + std::string(300, ' ') + "x"), "CON_");
+    EXPECT_EQ(paths::safe_name("con." + std::string(251, 'x')), "con_." + std::string(250, 'x'));
     for (const char* plain : {"COM0.mp3", "LPT10.mp3", "CONSOLE.mp3", "xCON.mp3", "Con Te Partiro.mp3", "AUXI"})
         EXPECT_EQ(paths::safe_name(plain), plain);
 }
@@ -72,6 +75,8 @@ TEST(NumberedNames, TheNumberGoesBeforeTheExtensionWithinTheLimit)
     std::string full = std::string(251, 'x') + ".mp3";
     EXPECT_EQ(paths::numbered(full, 2), std::string(247, 'x') + " (2).mp3");
     EXPECT_EQ(paths::numbered(full, 12).size(), 255u);
+    // A long "extension" is part of the stem, so the number still fits.
+    EXPECT_EQ(paths::numbered("a." + std::string(253, 'x'), 2), "a." + std::string(249, 'x') + " (2)");
 }
 
 // A destination as the copy loop sees it, for sources of known sizes.
