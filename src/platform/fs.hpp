@@ -54,4 +54,14 @@ std::string current_dir();
 // Both paths name one existing file (whatever their spelling).
 bool same_file(const std::string& a, const std::string& b);
 
+// What a path names, through a link; `size` for a file. A link to nothing
+// is `other`: its name is taken all the same.
+enum class Kind { none, file, folder, other };
+Kind kind_of(const std::string& path, std::int64_t& size);
+// Whether the file system takes a new file of that name: creates it where
+// nothing has the name (never through a link) and removes it again.
+// `refused` for a name it will not store; `failed` for any other reason.
+enum class Made { made, exists, refused, failed };
+Made try_name(const std::string& path);
+
 } // namespace platform

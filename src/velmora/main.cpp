@@ -74,6 +74,7 @@ struct Run {
     int unc_playlist = 0;
     std::int32_t entry_count = 0;
     std::uint32_t total_kb = 0;
+    paths::Names names; // the target names taken so far
 };
 
 // Calls fn(entry) for every entry of the playlist in reading order; stops
@@ -143,6 +144,8 @@ void copy_pass(Run& run)
     screen::WAIT_MS(100);
     int out = rt::free_file();
     rt::open_text_output(out, write_path);
+    // A stick's FAT does not tell Song.mp3 from song.mp3, even on Linux.
+    run.names.set_case_blind(paths::case_blind(write_path));
     playlist::Reader reader = playlist::open(list);
     playlist::Writer writer = playlist::start(out, reader);
     TEXT_PRINT("Readdy", true);
@@ -150,18 +153,25 @@ void copy_pass(Run& run)
     std::int32_t entry_index = 0;
     bool whole = for_each_entry(reader, [&](const playlist::Entry& entry) {
         paths::Source src = paths::source_of(run.playlist_path, entry.path, run.unc_playlist == 1);
-        std::string target = paths::target_of(run.destination, src.name);
         screen::TEXT_CLEAR();
         screen::TEXT_LOCATE(1, 1);
         ++entry_index;
         constexpr int k_media = 8;
         bool opened = !src.stream && rt::try_open_binary_read(k_media, src.path);
-        progress_block(run, entry_index, opened ? rt::length(k_media) : 0);
+        // A source that cannot be read matches a copy of any size.
+        std::int64_t size = opened ? rt::length(k_media) : -1;
+        paths::Chosen chosen;
+        if (!src.stream)
+            chosen = run.names.choose(src.name, src.path, [&](const std::string& name) {
+                return paths::held_at(run.destination, name, size);
+            });
+        std::string target = paths::target_of(run.destination, chosen.name);
+        progress_block(run, entry_index, opened ? size : 0);
         std::string display = detail::name_display(paths::shown(src.name), run.screen_width);
         if (src.stream) {
             // A station plays from the stick through its URL: nothing to copy.
             screen::print_glyphs("Stream: " + display, false);
-        } else if (rt::file_exists(target)) {
+        } else if (chosen.exists) {
             screen::print_glyphs("Exist: " + display, false);
             if (opened)
                 rt::close(k_media);

@@ -3,8 +3,11 @@
 // built. One body per system where the rules differ (paths_posix.cpp,
 // paths_win32.cpp); paths.cpp holds what both share.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/fs.hpp"
@@ -77,7 +80,68 @@ struct Source {
 // share of a network playlist to entries with a drive.
 Source source_of(const std::string& playlist_path, const std::string& entry, bool network);
 
+// Target names: one file per entry, under a name the destination takes.
+constexpr std::size_t k_name_max = 255; // bytes of one name, on every file system we write to
+
+// `name (n).ext`, the n-th name for a copy whose own name is taken (n > 1;
+// 1 gives the name itself). The stem is cut so the result stays within
+// k_name_max when the name did.
+std::string numbered(const std::string& name, int n);
+// The name with what FAT32, exFAT and NTFS refuse taken out: `< > : " / \ | ? *`
+// and control bytes become `_`, trailing dots and blanks go, a reserved
+// device name (CON, COM1.mp3, ...) gets `_` after its base, and a longer
+// name is cut to k_name_max bytes on a character boundary, keeping its
+// extension.
+std::string safe_name(const std::string& name);
+// The safe name with every character beyond ASCII as `_` too, for a
+// destination that takes no other (fusefat).
+std::string ascii_name(const std::string& name);
+// What makes two names one in the destination: the name itself on POSIX,
+// its upper case on Windows, whose file systems do not tell case apart.
+std::string name_key(const std::string& name);
+// Whether the system refuses the name before any file system is asked
+// (Windows turns trailing dots into other names and CON into a device).
+bool refused_by_system(const std::string& name);
+// Whether a destination may refuse the name, so it is tried before the copy.
+bool may_be_refused(const std::string& name);
+
+// What the destination holds under a name, for one source.
+enum class Held { free, copy, taken, refused };
+// `copy`: a file of the source's size (size < 0: any file, the source being
+// unreadable); `taken`: anything else; `refused`: the name cannot be made.
+Held held_at(const std::string& destination, const std::string& name, std::int64_t size);
+
+struct Chosen {
+    std::string name;
+    bool exists = false; // the copy is there already ("Exist:")
+};
+// Whether the folder of an existing file does not tell case apart (FAT on
+// Linux): its name in the other case finds something.
+bool case_blind(const std::string& existing_file);
+
+// The names chosen in one run, in playlist order.
+class Names {
+public:
+    // Names differing only in ASCII case are one name from now on.
+    void set_case_blind(bool blind) { case_blind_ = blind; }
+    using Look = std::function<Held(const std::string& name)>;
+    // The target name for a source (its path) named `name`: the name itself,
+    // else its safe form, else the ASCII one, each as it is or numbered.
+    // A name chosen for another source earlier in the run is taken.
+    Chosen choose(const std::string& name, const std::string& source, const Look& look);
+
+private:
+    std::string key_of(const std::string& name) const;
+    std::unordered_map<std::string, std::string> owner_; // name key -> source
+    bool case_blind_ = false;
+};
+
 namespace detail {
+// Where a character starts at or before byte `at` (UTF-8 on POSIX, one
+// byte per character on Windows).
+std::size_t char_start(const std::string& text, std::size_t at);
+// Where the character that starts at byte `at` ends.
+std::size_t char_end(const std::string& text, std::size_t at);
 // The system's own part of source_of for a plain (non-URL) entry.
 Source plain_source(const std::string& playlist_path, const std::string& entry);
 // The system's form of a decoded file: URL path and its host ("" or

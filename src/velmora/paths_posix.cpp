@@ -79,7 +79,46 @@ bool passes_existing_level(const std::string& level)
     return platform::is_dir(level);
 }
 
+std::string name_key(const std::string& name)
+{
+    return name;
+}
+
+bool refused_by_system(const std::string&)
+{
+    return false;
+}
+
+bool may_be_refused(const std::string& name)
+{
+    // Only a name some file system refuses is tried before its copy: the
+    // plain ones, the common case, cost nothing more.
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    return safe_name(name) != name;
+}
+
 namespace detail {
+
+std::size_t char_start(const std::string& text, std::size_t at)
+{
+    if (at >= text.size())
+        return text.size();
+    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+
+std::size_t char_end(const std::string& text, std::size_t at)
+{
+    // A stray continuation byte is a character of its own.
+    std::size_t end = at + 1;
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0xC0)
+        while (end < text.size() && end < at + 4 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+    return end;
+}
 
 std::string local_of_url(const std::string&, const std::string& path)
 {

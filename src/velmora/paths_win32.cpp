@@ -98,7 +98,45 @@ bool passes_existing_level(const std::string&)
     return false; // every level is proved, existing or not
 }
 
+std::string name_key(const std::string& name)
+{
+    // Upper case as NTFS and FAT fold it, for the ANSI code page 1252.
+    std::string key = name;
+    for (char& c : key) {
+        auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7))
+            u = static_cast<unsigned char>(u - 0x20);
+        else if (u == 0x9A || u == 0x9C || u == 0x9E)
+            u = static_cast<unsigned char>(u - 0x10);
+        else if (u == 0xFF)
+            u = 0x9F;
+        c = static_cast<char>(u);
+    }
+    return key;
+}
+
+bool refused_by_system(const std::string& name)
+{
+    // Win32 refuses or silently changes every name its safe form changes.
+    return safe_name(name) != name;
+}
+
+bool may_be_refused(const std::string&)
+{
+    return false; // decided by the name alone
+}
+
 namespace detail {
+
+std::size_t char_start(const std::string& text, std::size_t at)
+{
+    return at < text.size() ? at : text.size();
+}
+
+std::size_t char_end(const std::string&, std::size_t at)
+{
+    return at + 1;
+}
 
 std::string local_of_url(const std::string& host, const std::string& path)
 {

@@ -423,41 +423,13 @@ TEST_F(Faults, FilesOverTheSizeLimitAreLeftOutWithAMessageAndTheRunGoesOn)
     EXPECT_EQ(leftovers(dest).size(), 2u) << "no half copy anywhere";
 }
 
-// A FAT32 image of our own, mounted through FUSE for one test.
-class FatImage {
-public:
-    explicit FatImage(const fs::path& dir) : mount_(dir / "mnt")
-    {
-        fs::create_directories(mount_);
-        fs::path image = dir / "fat.img";
-        { std::ofstream(image).put('\0'); }
-        fs::resize_file(image, 64u << 20);
-        std::string mk = "mkfs.vfat -F 32 '" + image.string() + "' >/dev/null 2>&1";
-        std::string mount = "fusefat -o rw+ '" + image.string() + "' '" + mount_.string() + "' >/dev/null 2>&1";
-        mounted_ = std::system(mk.c_str()) == 0 && std::system(mount.c_str()) == 0;
-    }
-    ~FatImage()
-    {
-        if (mounted_)
-            std::system(("fusermount -u -z '" + mount_.string() + "'").c_str());
-    }
-    FatImage(const FatImage&) = delete;
-    FatImage& operator=(const FatImage&) = delete;
-    bool mounted() const { return mounted_; }
-    const fs::path& mount_point() const { return mount_; }
-
-private:
-    fs::path mount_;
-    bool mounted_ = false;
-};
-
 TEST_F(Faults, FilesOf4GiBAreLeftOutOnFat32BeforeAByteIsCopied)
 {
     if (under_wine())
         GTEST_SKIP() << "the image is mounted through Linux FUSE";
     FatImage fat(root() / "fat");
     if (!fat.mounted())
-        GTEST_SKIP() << "no FAT32 image through fusefat here (dosfstools, fusefat, /dev/fuse)";
+        GTEST_SKIP() << fat.why_not();
     // Sparse sources one byte over what FAT32 holds; their neighbours fit.
     fs::path list = media_list({5000, 1, 3000, 1});
     for (size_t i : {1u, 3u}) {

@@ -94,4 +94,44 @@ TEST(PosixPaths, ATildeDestinationLandsInTheHomeFolder)
     EXPECT_FALSE(fs::exists(d.file("music/~")));
 }
 
+TEST(PosixNames, CutsKeepUtf8CharactersWholeAndOnlyOddNamesAreTriedFirst)
+{
+    std::string ae = "\xc3\xa4"; // two bytes
+    std::string long_name;
+    for (int i = 0; i < 130; ++i)
+        long_name += ae;
+    // 251 bytes of room for the stem: 125 whole characters, not 125 and a half.
+    std::string cut = paths::safe_name(long_name + ".mp3");
+    EXPECT_EQ(cut.size(), 254u);
+    EXPECT_EQ(cut.substr(250), ".mp3");
+    EXPECT_EQ(paths::numbered(cut, 2).size(), 254u); // room for " (2)": two characters go
+    EXPECT_EQ(paths::ascii_name(ae + "rger " + ae + ".mp3"), "_rger _.mp3");
+    EXPECT_EQ(paths::ascii_name("\xa4\xa4x.mp3"), "__x.mp3"); // stray bytes, one each
+
+    EXPECT_FALSE(paths::may_be_refused("01 Intro.mp3"));
+    EXPECT_TRUE(paths::may_be_refused("Was ist los?.mp3"));
+    EXPECT_TRUE(paths::may_be_refused("CON.mp3"));
+    EXPECT_TRUE(paths::may_be_refused(ae + "rger.mp3"));
+    EXPECT_FALSE(paths::refused_by_system("CON.mp3"));
+}
+
+TEST(PosixNames, CaseIsToldApartAndALinkToNothingIsTaken)
+{
+    testsupport::TempDir d;
+    paths::Names names;
+    auto look = [&](const std::string& n) { return paths::held_at(d.path(), n, 1); };
+    EXPECT_EQ(names.choose("Song.mp3", "a", look).name, "Song.mp3");
+    EXPECT_EQ(names.choose("song.mp3", "b", look).name, "song.mp3");
+    fs::create_symlink(d.file("nowhere"), d.file("x.mp3"));
+    EXPECT_EQ(paths::held_at(d.path(), "x.mp3", 1), paths::Held::taken);
+    EXPECT_EQ(names.choose("x.mp3", "c", look).name, "x (2).mp3");
+    write_file(d.file("list.m3u"), "");
+    EXPECT_FALSE(paths::case_blind(d.file("list.m3u")));
+    write_file(d.file("LIST.M3U"), "");
+    EXPECT_TRUE(paths::case_blind(d.file("list.m3u"))); // as a FAT stick answers
+    // A name tried before its copy leaves nothing behind.
+    EXPECT_EQ(paths::held_at(d.path(), "Wer?.mp3", 1), paths::Held::free);
+    EXPECT_FALSE(fs::exists(d.file("Wer?.mp3")));
+}
+
 } // namespace

@@ -173,4 +173,23 @@ TEST_F(CreateDir, AMissingShareIsARuntimeError)
     EXPECT_NE(r.err.find(" of velmora::CREATEDIR()\r\n\r\n"), std::string::npos) << r.err;
 }
 
+TEST(WindowsNames, NamesDifferingInCaseOnlyAreOneNameAndOddNamesAreSafeAtOnce)
+{
+    EXPECT_EQ(paths::name_key("Song.mp3"), paths::name_key("sONG.MP3"));
+    EXPECT_EQ(paths::name_key("\xc4rger.mp3"), paths::name_key("\xe4rger.mp3")); // Ä, ä in 1252
+    EXPECT_NE(paths::name_key("a.mp3"), paths::name_key("b.mp3"));
+    EXPECT_TRUE(paths::refused_by_system("CON.mp3"));
+    EXPECT_TRUE(paths::refused_by_system("Wer."));
+    EXPECT_FALSE(paths::refused_by_system("\xe4rger.mp3"));
+    EXPECT_FALSE(paths::may_be_refused("Wer?.mp3"));
+
+    testsupport::TempDir d;
+    paths::Names names;
+    auto look = [&](const std::string& n) { return paths::held_at(d.path(), n, 1); };
+    EXPECT_EQ(names.choose("Song.mp3", "a", look).name, "Song.mp3");
+    EXPECT_EQ(names.choose("song.mp3", "b", look).name, "song (2).mp3");
+    EXPECT_EQ(names.choose("Wer?.mp3", "c", look).name, "Wer_.mp3");
+    EXPECT_EQ(names.choose("aux.mp3", "d", look).name, "aux_.mp3");
+}
+
 } // namespace

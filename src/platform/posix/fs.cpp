@@ -1,9 +1,11 @@
 // POSIX bodies of the file-system services.
 #include "platform/fs.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -55,6 +57,47 @@ bool same_file(const std::string& a, const std::string& b)
     struct stat sa, sb;
     return usable(a) && usable(b) && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+Kind kind_of(const std::string& path, std::int64_t& size)
+{
+    struct stat st;
+    if (!usable(path) || ::lstat(path.c_str(), &st) != 0)
+        return Kind::none;
+    if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0)
+        return Kind::other;
+    if (S_ISDIR(st.st_mode))
+        return Kind::folder;
+    if (!S_ISREG(st.st_mode))
+        return Kind::other;
+    size = st.st_size;
+    return Kind::file;
+}
+
+Made try_name(const std::string& path)
+{
+    if (!usable(path))
+        return Made::refused;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(path.c_str());
+        return Made::made;
+    }
+    switch (errno) {
+    case EEXIST:
+        return Made::exists;
+    // What file systems answer for a name they cannot store: vfat EINVAL,
+    // fusefat EPERM, others EILSEQ or ENAMETOOLONG (and ENOENT over SMB).
+    case EINVAL:
+    case EPERM:
+    case EILSEQ:
+    case ENAMETOOLONG:
+    case ENOENT:
+        return Made::refused;
+    default:
+        return Made::failed;
+    }
 }
 
 } // namespace platform

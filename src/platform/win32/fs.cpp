@@ -55,4 +55,40 @@ bool same_file(const std::string& a, const std::string& b)
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+Kind kind_of(const std::string& path, std::int64_t& size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return Kind::none;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Kind::folder;
+    size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return Kind::file;
+}
+
+Made try_name(const std::string& path)
+{
+    if (path.empty())
+        return Made::refused;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        DeleteFileA(path.c_str());
+        return Made::made;
+    }
+    switch (GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return Made::exists;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        return Made::refused;
+    default:
+        return Made::failed;
+    }
+}
+
 } // namespace platform
