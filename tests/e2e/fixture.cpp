@@ -78,9 +78,11 @@ void ProgramTest::TearDown()
     fs::remove_all(root_, ec);
 }
 
-void ProgramTest::launch(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env)
+void ProgramTest::launch(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env,
+                         bool err_nowhere)
 {
     Launch launch;
+    launch.err_nowhere = err_nowhere;
     launch.args = std::move(args);
     launch.cwd = work_;
     launch.log_dir = root_ / "logs";
@@ -120,12 +122,22 @@ App& ProgramTest::start_with_dialog(std::vector<std::string> args, const std::st
     return *app_;
 }
 
-App& ProgramTest::start_through(std::vector<std::string> launcher, std::vector<std::string> args)
+App& ProgramTest::start_through(std::vector<std::string> launcher, std::vector<std::string> args,
+                                const std::string& program)
 {
     Target saved = target_;
     target_.launcher = std::move(launcher);
+    if (!program.empty())
+        target_.program = program;
     launch(std::move(args), {});
     target_ = saved;
+    expect_window();
+    return *app_;
+}
+
+App& ProgramTest::start_unheard(std::vector<std::string> args)
+{
+    launch(std::move(args), {}, true);
     expect_window();
     return *app_;
 }

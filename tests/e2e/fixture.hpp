@@ -61,8 +61,12 @@ protected:
     // Under Wine the real dialog is typed into; elsewhere a stand-in chooser
     // prints the answer, and for a cancel no chooser is found at all.
     App& start_with_dialog(std::vector<std::string> args = {}, const std::string& chosen = "");
-    // Starts the program through another launcher than the target's.
-    App& start_through(std::vector<std::string> launcher, std::vector<std::string> args);
+    // Starts the program through another launcher than the target's, naming
+    // the program as `program` when that is given (a path for cmd.exe).
+    App& start_through(std::vector<std::string> launcher, std::vector<std::string> args,
+                       const std::string& program = "");
+    // Starts it with standard error going nowhere.
+    App& start_unheard(std::vector<std::string> args);
     // Starts it with a playlist and waits for the destination prompt.
     App& start_at_prompt(const fs::path& playlist);
     // Types a line and Enter.
@@ -90,7 +94,8 @@ protected:
     Target target_ = Target::from_environment();
 
 private:
-    void launch(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env);
+    void launch(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env,
+                bool err_nowhere = false);
     void expect_window();
 
     fs::path root_;

@@ -402,7 +402,8 @@ App::App(const Target& target, const Launch& launch) : target_(target), launch_(
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         int in = ::open("/dev/null", O_RDONLY);
         int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = launch_.err_nowhere ? ::open("/dev/null", O_WRONLY)
+                                    : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || o < 0 || e < 0 || ::chdir(cwd.c_str()) != 0)
             ::_exit(126);
         ::dup2(in, 0);

@@ -152,6 +152,63 @@ TEST_F(Startup, ConsoleWindowIsHiddenOnceTheWindowIsOpen)
     expect_exit_after_key(1);
 }
 
+// Started from a prompt, the console is the prompt's: it stays on screen.
+TEST_F(Startup, ConsoleSharedWithAPromptStaysShown)
+{
+    if (!under_wine())
+        GTEST_SKIP() << "only a Windows console has a window of its own to hide";
+    start_through({"wineconsole", "cmd", "/c"}, {p(playlist())}, p(target_.program));
+    expect_screen(k_prompt);
+    std::vector<bool> consoles = app().windows_of_class("conhost.exe");
+    ASSERT_FALSE(consoles.empty()) << "wineconsole made no window";
+    for (bool shown : consoles)
+        EXPECT_TRUE(shown) << "the prompt's console was hidden";
+    answer("");
+    expect_screen("Kein pfad ausgeweahlt");
+    app().tap(Key::enter);
+    EXPECT_TRUE(app().wait_exit(20s).has_value());
+}
+
+// A console of its own is hidden; a runtime error shows it again and tells
+// the report in a box as well.
+TEST_F(Startup, RuntimeErrorInAConsoleOfItsOwnShowsTheConsoleAndABox)
+{
+    if (!under_wine())
+        GTEST_SKIP() << "only a Windows console has a window of its own to hide";
+    start_through({"wineconsole"}, {p(playlist())});
+    expect_screen(k_prompt);
+    write_file(root() / "afile", "not a folder");
+    answer(p(root() / "afile" / "sub"));
+    expect_screen(k_question);
+    app().type("j");
+    auto until = std::chrono::steady_clock::now() + 20s;
+    bool shown = false;
+    while (!shown && std::chrono::steady_clock::now() < until) {
+        for (bool s : app().windows_of_class("conhost.exe"))
+            shown = shown || s;
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(shown) << "the console stayed hidden after the error";
+    ASSERT_TRUE(app().answer_window("velmora", "", Key::enter)) << "no message box";
+    EXPECT_TRUE(app().wait_exit(20s).has_value());
+}
+
+// A start with no console and no one reading standard error (a double
+// click): the report is told in a box before the program ends.
+TEST_F(Startup, RuntimeErrorWithoutAConsoleIsToldInABox)
+{
+    if (!under_wine())
+        GTEST_SKIP() << "the Linux box is shown for a start from the desktop entry (window tests)";
+    start_unheard({p(playlist())});
+    expect_screen(k_prompt);
+    write_file(root() / "afile", "not a folder");
+    answer(p(root() / "afile" / "sub"));
+    expect_screen(k_question);
+    app().type("j");
+    ASSERT_TRUE(app().answer_window("velmora", "", Key::enter)) << "no message box";
+    expect_exit(2);
+}
+
 // --- answers without a window ---
 
 // --help and --version print on standard output and end at once. Natively
