@@ -207,6 +207,7 @@ TEST_F(Files, LinesAfterBinaryReadsGoOnWhereTheReadsStopped)
     EXPECT_TRUE(rt::eof(1));
 }
 
+#ifndef _WIN32
 namespace {
 std::string pattern(std::size_t size)
 {
@@ -230,7 +231,6 @@ std::vector<std::size_t> copy_all(std::size_t step)
 }
 } // namespace
 
-#ifndef _WIN32
 // /dev/shm is another file system than the test's folder on most machines:
 // there the copy goes through the buffer instead of the kernel.
 class Routes : public Files, public ::testing::WithParamInterface<bool> {
