@@ -144,6 +144,18 @@ TEST(Urls, FileUrlsOfEveryFormNameALocalPath)
 #endif
 }
 
+// Files named in UTF-8, through the wide-character names on Windows.
+fs::path utf8_path(const std::string& utf8)
+{
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string read_utf8_named(const std::string& path)
+{
+    std::ifstream in(utf8_path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Whole runs over the headless screen, with the screen's prints caught.
 class Shapes : public ::testing::Test {
 protected:
@@ -247,29 +259,29 @@ TEST_F(Shapes, NamesAreShownAsGlyphsAndTheirControlBytesAreNeverActedOn)
         wide += i % 10 == 0 ? "\xC3\xBC" : "x";
         wide_glyphs += i % 10 == 0 ? '\x81' : 'x';
     }
-    write_file(dir.file("music/" + bell), "M");
-    write_file(dir.file("music/" + wide), "W");
+#ifdef _WIN32
+    // Windows holds no control characters in a name: that entry is missing,
+    // and its report shows the same glyphs without acting on them.
+    const bool holds_controls = false;
+#else
+    const bool holds_controls = true;
+#endif
+    if (holds_controls)
+        std::ofstream(utf8_path(dir.file("music/") + bell), std::ios::binary) << "M";
+    std::ofstream(utf8_path(dir.file("music/") + wide), std::ios::binary) << "W";
     EXPECT_EQ(run("#EXTM3U\n" + bell + "\n" + wide + "\nGr\xC3\xBC\xC3\x9F.mp3\n"), 0);
     EXPECT_EQ(screen::headless::beeps(), 0);
-    EXPECT_EQ(read_file(copy(bell)), "M");
-    EXPECT_EQ(read_file(copy(wide)), "W");
-    ASSERT_EQ(row12.size(), 4u) << printed;
-    EXPECT_EQ(row12[0], "Kopy: Mot\x94rhead\a\x1b[2J.mp3 - ");
-    EXPECT_EQ(row12[1], "Kopy: " + wide_glyphs + " - ");
-    EXPECT_EQ(row12[2], "Kopy: Gr\x81\xE1.mp3 - ");
-    EXPECT_EQ(row12[3], "File - " + dir.file("music/Gr\x81\xE1.mp3") + " - not exists");
-}
-
-// Files named in UTF-8, through the wide-character names on Windows.
-fs::path utf8_path(const std::string& utf8)
-{
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string read_utf8_named(const std::string& path)
-{
-    std::ifstream in(utf8_path(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (holds_controls) {
+        EXPECT_EQ(read_utf8_named(copy(bell)), "M");
+    }
+    EXPECT_EQ(read_utf8_named(copy(wide)), "W");
+    std::vector<std::string> want = {"Kopy: Mot\x94rhead\a\x1b[2J.mp3 - "};
+    if (!holds_controls)
+        want.push_back("File - " + dir.file("music/") + "Mot\x94rhead\a\x1b[2J.mp3 - not exists");
+    want.push_back("Kopy: " + wide_glyphs + " - ");
+    want.push_back("Kopy: Gr\x81\xE1.mp3 - ");
+    want.push_back("File - " + dir.file("music/Gr\x81\xE1.mp3") + " - not exists");
+    EXPECT_EQ(row12, want) << printed;
 }
 
 TEST_F(Shapes, AUtf8PlaylistCopiesNamesOfEveryScriptAndStaysUtf8)
