@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -43,6 +44,23 @@ void wait_writeback(int fd, std::int64_t offset, std::int64_t length);
 bool flush_data(int fd);
 // The largest file the file system holding fd can store.
 std::int64_t max_file_size(int fd);
+
+// How the strings that name files are written: UTF-8, or the system's own
+// narrow form (the ANSI code page on Windows; POSIX takes the bytes as they
+// are either way). Set once, before the first path of that form is used.
+void set_path_utf8(bool utf8);
+bool path_utf8();
+// A text the system handed over in its narrow form (the command line, a
+// chosen file, a typed line) in the form set for paths.
+std::string path_of_system_text(const std::string& text);
+// A C stream on a file, with the C library's modes ("rb", "w+b", ...);
+// nullptr when it cannot be opened.
+std::FILE* open_stream(const std::string& path, const char* mode);
+#ifdef _WIN32
+// What the wide-character calls take: the path from UTF-8 or the ANSI code
+// page as set; a long one in the \\?\ form. Empty for a path no call takes.
+std::wstring wide_path(const std::string& path);
+#endif
 
 // true when the folder was made (false when it exists or cannot be made).
 bool make_dir(const std::string& path);

@@ -9,14 +9,15 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/fs.hpp"
 #include "rt/files.hpp"
 
 #ifdef _WIN32
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #define RT_WRITE _write
-#define RT_UNLINK _unlink
 #else
 #include <pthread.h>
 #include <unistd.h>
@@ -97,11 +98,20 @@ void write_all(const char* s, int n)
 }
 
 char g_removal[4096] = {0};
+#ifdef _WIN32
+// The same path as the wide-character call takes it, made when it is set.
+wchar_t g_removal_wide[4096] = {0};
+#endif
 
 void remove_pending_file()
 {
+#ifdef _WIN32
+    if (g_removal_wide[0] != L'\0')
+        _wunlink(g_removal_wide);
+#else
     if (g_removal[0] != '\0')
         RT_UNLINK(g_removal);
+#endif
 }
 
 // Fixed slots: the failure path must not allocate or take locks.
@@ -229,6 +239,9 @@ void install_signal_handlers()
 
 void remove_on_abort(const std::string& path)
 {
+#ifdef _WIN32
+    g_removal_wide[0] = L'\0';
+#endif
     if (path.size() >= sizeof g_removal) {
         g_removal[0] = '\0';
         return;
@@ -239,6 +252,15 @@ void remove_on_abort(const std::string& path)
     g_removal[path.size()] = '\0';
     if (!path.empty())
         g_removal[0] = path[0];
+#ifdef _WIN32
+    std::wstring wide = platform::wide_path(path);
+    if (wide.size() < sizeof g_removal_wide / sizeof g_removal_wide[0]) {
+        std::wmemcpy(g_removal_wide + 1, wide.c_str() + (wide.empty() ? 0 : 1), wide.size());
+        g_removal_wide[wide.size()] = L'\0';
+        if (!wide.empty())
+            g_removal_wide[0] = wide[0];
+    }
+#endif
 }
 
 void at_end(void (*hook)())

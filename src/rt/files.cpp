@@ -95,9 +95,10 @@ bool usable(const std::string& path)
 #ifdef _WIN32
 std::FILE* fopen_checked(const std::string& path, const char* mode)
 {
+    // Through the platform: the wide-character open reaches every name.
     if (!usable(path))
         return nullptr;
-    return std::fopen(path.c_str(), mode);
+    return platform::open_stream(path, mode);
 }
 
 bool is_regular(std::FILE* fp)

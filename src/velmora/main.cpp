@@ -237,6 +237,12 @@ int MAIN(const std::string& first_argument)
     }
 
     run.destination = paths::expand_home(run.destination);
+    // From here on paths are written as the playlist writes them, UTF-8 or
+    // the system's narrow form; the chosen playlist and the typed line come
+    // in the latter.
+    platform::set_path_utf8(playlist::holds_utf8(run.playlist_path));
+    run.playlist_path = platform::path_of_system_text(run.playlist_path);
+    run.destination = platform::path_of_system_text(run.destination);
     std::string probe = paths::probe_of(run.destination);
     int n = rt::free_file();
     if (rt::try_open_text_output(n, probe))

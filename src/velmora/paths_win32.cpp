@@ -2,6 +2,7 @@
 // itself; a colon marks a drive, two leading separators a network share.
 #include <algorithm>
 
+#include "platform/fs.hpp"
 #include "screen/screen.hpp"
 #include "velmora/paths.hpp"
 
@@ -53,7 +54,8 @@ std::string expand_home(const std::string& destination)
 
 std::string shown(const std::string& name)
 {
-    return screen::glyphs_of_1252(name);
+    // A UTF-8 playlist's names are UTF-8; the others are in the ANSI code page.
+    return platform::path_utf8() ? screen::glyphs_of_utf8(name) : screen::glyphs_of_1252(name);
 }
 
 bool is_network(const std::string& playlist_path)

@@ -27,6 +27,55 @@ bool is_header(const std::string& line)
     return line.compare(at, 7, "#EXTM3U") == 0;
 }
 
+void Utf8Check::feed(const char* bytes, std::size_t n)
+{
+    // Well-formed UTF-8 only: no overlong forms, surrogates or values past U+10FFFF.
+    for (std::size_t i = 0; i < n && valid_; ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (need_ > 0) {
+            valid_ = b >= lo_ && b <= hi_;
+            --need_;
+            lo_ = 0x80;
+            hi_ = 0xBF;
+            continue;
+        }
+        if (b < 0x80)
+            continue;
+        ascii_ = false;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need_ = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need_ = 2;
+            lo_ = b == 0xE0 ? 0xA0 : 0x80;
+            hi_ = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need_ = 3;
+            lo_ = b == 0xF0 ? 0x90 : 0x80;
+            hi_ = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            valid_ = false;
+        }
+    }
+}
+
+bool holds_utf8(const std::string& path)
+{
+    int n = rt::free_file();
+    if (n == 0 || !rt::try_open_binary_read(n, path))
+        return false;
+    Utf8Check check;
+    std::vector<char> buf(std::size_t(1) << 16);
+    // One byte that is not UTF-8 settles it; a random file stops at once.
+    while (!check.failed()) {
+        std::size_t got = rt::read_bytes(n, buf.data(), buf.size());
+        if (got == 0)
+            break;
+        check.feed(buf.data(), got);
+    }
+    rt::close(n);
+    return check.utf8_not_ascii();
+}
+
 Reader open(int file)
 {
     Reader r;

@@ -3,6 +3,7 @@
 // lines (nothing) and entry paths. The rewritten playlist keeps every
 // directive in its place and replaces each path.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,24 @@ Writer start(int file, const Reader& reader);
 void write_entry(Writer& writer, const std::vector<std::string>& directives, const std::string& line);
 // The directives after the last entry.
 void finish(Writer& writer, const Reader& reader);
+
+// Whether the playlist at `path` is UTF-8 text that is not plain ASCII
+// (a byte-order mark counts as not plain): its paths are then UTF-8, else
+// they are in the system's own narrow form. False when it cannot be read.
+bool holds_utf8(const std::string& path);
+// The same test over bytes given piece by piece.
+class Utf8Check {
+public:
+    void feed(const char* bytes, std::size_t n);
+    bool utf8_not_ascii() const { return valid_ && need_ == 0 && !ascii_; }
+    bool failed() const { return !valid_; }
+
+private:
+    bool valid_ = true;
+    bool ascii_ = true;
+    int need_ = 0; // continuation bytes still to come
+    unsigned char lo_ = 0x80, hi_ = 0xBF; // the range the next one must lie in
+};
 
 // Whether a line is the header ("#EXTM3U" at its start after an optional mark).
 bool is_header(const std::string& line);

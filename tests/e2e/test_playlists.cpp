@@ -1,6 +1,7 @@
 // Playlists in the shapes that players and tools write: file: URLs, extra
 // directives, plain lists, CR-only line ends with a byte-order mark,
-// streams, entries written on Windows and names with umlauts.
+// streams, entries written on Windows and names with umlauts; and what
+// Windows adds: '/' between levels, UTF-8 names of every script, ANSI names.
 #include <cctype>
 #include <cstdio>
 
@@ -67,8 +68,6 @@ std::string file_url(const std::string& path)
 
 TEST_F(Playlists, FileUrlsWithPercentEncodedUtf8NamesAreCopiedAndShownReadably)
 {
-    if (under_wine())
-        GTEST_SKIP() << "UTF-8 names in a playlist on Windows are the wide-character build's cases";
     fs::path joga = make_media("Bj\xC3\xB6rk - J\xC3\xB3ga.mp3", 3000, 1);
     fs::path ace = make_media("Mot\xC3\xB6rhead - Ace.mp3", 1500, 2);
     ScreenText s = run("#EXTM3U\n#EXTINF:305,Bj\xC3\xB6rk - J\xC3\xB3ga\n" + file_url(p(joga)) +
@@ -160,6 +159,78 @@ TEST_F(Playlists, ARelativeEntryWrittenOnWindowsIsFound)
     EXPECT_TRUE(copied(song));
     EXPECT_EQ(lines_crlf(dest_ / "list.m3u"),
               (std::vector<std::string>{"#EXTM3U", "#EXTINF:1,Song", copy("01 Song.mp3")}));
+}
+
+TEST_F(Playlists, EntriesWithForwardSlashesAreFound)
+{
+    // Windows takes '/' as it takes a backslash, and some tools write it so.
+    fs::path song = root() / "lists" / "Album" / "01 Song.mp3";
+    fs::create_directories(song.parent_path());
+    write_file(song, "a song of our own");
+    fs::path b = make_media("b.mp3", 5000, 9);
+    const std::string absolute = target_.drive + b.string(); // Z:/tmp/.../b.mp3 under Wine
+    ScreenText s = run("#EXTM3U\r\n#EXTINF:1,Song\r\nAlbum/01 Song.mp3\r\n#EXTINF:2,B\r\n" + absolute + "\r\n");
+    EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  100 %");
+    EXPECT_EQ(s.row(12), "Kopy: b.mp3 - Ready");
+    EXPECT_TRUE(copied(song));
+    EXPECT_TRUE(copied(b));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"),
+              (std::vector<std::string>{"#EXTM3U", "#EXTINF:1,Song", copy("01 Song.mp3"), "#EXTINF:2,B", copy("b.mp3")}));
+}
+
+TEST_F(Playlists, APlaylistArgumentWithForwardSlashes)
+{
+    fs::path a = make_media("a.mp3", 700, 10);
+    fs::path list = root() / "lists" / "slash.m3u";
+    fs::create_directories(list.parent_path());
+    write_file(list, "#EXTM3U\r\n#EXTINF:1,A\r\na.mp3\r\n");
+    fs::copy_file(a, list.parent_path() / "a.mp3");
+    start({target_.drive + list.string()});
+    expect_screen(k_prompt);
+    answer(p(dest_));
+    expect_screen("ready", 30s);
+    EXPECT_EQ(app().last_screen().row(12), "Kopy: a.mp3 - Ready");
+    expect_exit_after_key(0);
+    EXPECT_TRUE(copied(a));
+    EXPECT_EQ(lines_crlf(dest_ / "slash.m3u"), (std::vector<std::string>{"#EXTM3U", "#EXTINF:1,A", copy("a.mp3")}));
+}
+
+TEST_F(Playlists, AUtf8PlaylistWithAMarkCopiesUmlautCyrillicAndJapaneseNames)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    fs::path cyrillic = make_media("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE - \xD0\x93\xD1\x80\xD1\x83\xD0\xBF\xD0\xBF\xD0\xB0.mp3", 2500, 11);
+    fs::path japanese = make_media("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\xAD\x8C.mp3", 1800, 12);
+    fs::path german = make_media("Mot\xC3\xB6rhead - \xC3\x9C" "berall.mp3", 900, 13);
+    ScreenText s = run(bom + "#EXTM3U\r\n#EXTINF:1,\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\r\n" + p(cyrillic) +
+                       "\r\n#EXTINF:2,\xE6\x97\xA5\r\n" + p(japanese) + "\r\n#EXTINF:3,Mot\xC3\xB6rhead\r\n" + p(german) +
+                       "\r\n");
+    // Code page 850: 0x94 is o with diaeresis, 0x9A capital U with diaeresis.
+    EXPECT_EQ(s.row(12), "Kopy: Mot\x94rhead - \x9A" "berall.mp3 - Ready");
+    EXPECT_TRUE(copied(cyrillic));
+    EXPECT_TRUE(copied(japanese));
+    EXPECT_TRUE(copied(german));
+    EXPECT_EQ(files_in_dest(), 4u);
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"),
+              (std::vector<std::string>{bom + "#EXTM3U", "#EXTINF:1,\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE",
+                                        copy(cyrillic.filename().string()), "#EXTINF:2,\xE6\x97\xA5",
+                                        copy(japanese.filename().string()), "#EXTINF:3,Mot\xC3\xB6rhead",
+                                        copy(german.filename().string())}))
+        << "the rewritten playlist is UTF-8 as well";
+}
+
+TEST_F(Playlists, AnAnsiPlaylistWithUmlautsIsCopiedAndReadable)
+{
+    // Windows-1252 names; Windows keeps them in the system's own characters,
+    // which Wine gives the host in UTF-8. Natively they are the bytes.
+    const std::string ansi = "Bj\xF6rk Stra\xDF" "e.mp3";
+    const std::string host = under_wine() ? "Bj\xC3\xB6rk Stra\xC3\x9F" "e.mp3" : ansi;
+    fs::path song = make_media(host, 1200, 14);
+    ScreenText s = run("#EXTM3U\r\n#EXTINF:1,Bj\xF6rk\r\n" + target_.join(p(song.parent_path()), ansi) + "\r\n");
+    // Code page 850: 0x94 is o with diaeresis, 0xE1 sharp s.
+    EXPECT_EQ(s.row(12), "Kopy: Bj\x94rk Stra\xE1" "e.mp3 - Ready");
+    EXPECT_TRUE(copied(song));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), (std::vector<std::string>{"#EXTM3U", "#EXTINF:1,Bj\xF6rk", copy(ansi)}))
+        << "the rewritten playlist stays in the ANSI code page";
 }
 
 } // namespace

@@ -1,44 +1,155 @@
-// Win32 bodies of the file-system services (ANSI calls).
+// Win32 bodies of the file-system services. Every call is the wide-character
+// one, so any name the file system holds can be reached; the narrow strings
+// of the program are UTF-8 or the ANSI code page, as the playlist says.
 #include "platform/fs.hpp"
 
 #include <windows.h>
 
+#include <atomic>
+#include <cwchar>
+
 namespace platform {
+
+namespace {
+
+std::atomic<bool> g_path_utf8{false};
+
+// Below this, every call takes a plain path (CreateDirectory's limit is the lowest).
+constexpr size_t k_long_path = 248;
+
+UINT path_code_page()
+{
+    return g_path_utf8 ? CP_UTF8 : CP_ACP;
+}
+
+std::wstring widen(const std::string& text, UINT code_page)
+{
+    if (text.empty())
+        return {};
+    int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
+        return {};
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(const std::wstring& text, UINT code_page)
+{
+    if (text.empty())
+        return {};
+    int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    if (n <= 0)
+        return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// The \\?\ form takes the path as it stands: it must be whole, with '\'
+// only and no "." or ".." levels, which GetFullPathNameW makes of it.
+std::wstring long_form(const std::wstring& path)
+{
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return path;
+    full.resize(n);
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\')
+        return L"\\\\?\\" + full;
+    return path;
+}
+
+} // namespace
+
+void set_path_utf8(bool utf8)
+{
+    g_path_utf8 = utf8;
+}
+
+bool path_utf8()
+{
+    return g_path_utf8;
+}
+
+std::string path_of_system_text(const std::string& text)
+{
+    return g_path_utf8 ? narrow(widen(text, CP_ACP), CP_UTF8) : text;
+}
+
+std::wstring wide_path(const std::string& path)
+{
+    // A NUL inside would make the system act on a shorter, other path.
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return {};
+    std::wstring wide = widen(path, path_code_page());
+    return wide.size() < k_long_path ? wide : long_form(wide);
+}
+
+std::FILE* open_stream(const std::string& path, const char* mode)
+{
+    std::wstring wide = wide_path(path);
+    if (wide.empty())
+        return nullptr;
+    wchar_t wmode[8] = {0};
+    for (size_t i = 0; i + 1 < sizeof wmode / sizeof wmode[0] && mode[i] != '\0'; ++i)
+        wmode[i] = static_cast<wchar_t>(mode[i]);
+    return _wfopen(wide.c_str(), wmode);
+}
 
 bool make_dir(const std::string& path)
 {
-    return !path.empty() && CreateDirectoryA(path.c_str(), nullptr) != 0;
+    std::wstring wide = wide_path(path);
+    return !wide.empty() && CreateDirectoryW(wide.c_str(), nullptr) != 0;
 }
 
 bool delete_file(const std::string& path)
 {
-    return !path.empty() && DeleteFileA(path.c_str()) != 0;
+    std::wstring wide = wide_path(path);
+    return !wide.empty() && DeleteFileW(wide.c_str()) != 0;
 }
 
 bool rename_replace(const std::string& from, const std::string& to)
 {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    std::wstring wfrom = wide_path(from), wto = wide_path(to);
+    return !wfrom.empty() && !wto.empty() &&
+           MoveFileExW(wfrom.c_str(), wto.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool is_dir(const std::string& path)
 {
-    DWORD a = GetFileAttributesA(path.c_str());
+    std::wstring wide = wide_path(path);
+    DWORD a = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::string current_dir()
 {
-    char buf[MAX_PATH * 4];
-    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-    if (n == 0 || n >= sizeof buf)
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring buf(n, L'\0');
+    n = n == 0 ? 0 : GetCurrentDirectoryW(n, buf.data());
+    if (n == 0 || n >= buf.size())
         return ".";
-    return std::string(buf, n);
+    buf.resize(n);
+    std::string dir = narrow(buf, path_code_page());
+    return dir.empty() ? "." : dir;
 }
 
 namespace {
 bool file_id(const std::string& path, BY_HANDLE_FILE_INFORMATION& info)
 {
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    std::wstring wide = wide_path(path);
+    if (wide.empty())
+        return false;
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
