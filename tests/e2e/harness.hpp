@@ -64,8 +64,8 @@ struct Launch {
     std::vector<std::string> args;
     std::filesystem::path cwd;
     std::filesystem::path log_dir; // stdout.txt and stderr.txt go here
-    bool err_nowhere = false;      // standard error to the null device, as a desktop start has it
     std::vector<std::pair<std::string, std::string>> env; // set or override
+    bool err_nowhere = false; // standard error to the null device, as a desktop start has it
 };
 
 // One run of the program.
