@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -22,7 +23,9 @@ struct FileFacts {
     std::int64_t size = 0;
     std::uint64_t device = 0; // the file system holding it
 };
-enum class OpenMode { read, read_write, create }; // create: made empty, or emptied
+// create: made empty, or emptied; create_new: made here and now, never
+// through a link and never over what is there.
+enum class OpenMode { read, read_write, create, create_new };
 #ifndef _WIN32
 // Opens a regular file; never blocks on a FIFO and never gives a folder.
 // -1 when it cannot. One status call, whose facts the caller keeps.
@@ -49,6 +52,32 @@ bool make_dir(const std::string& path);
 bool delete_file(const std::string& path);
 // Replaces `to` atomically where the platform allows it.
 bool rename_replace(const std::string& from, const std::string& to);
+// Gives `from` the name `to` only while nothing holds that name; `taken`
+// when something does (it is left as it is).
+enum class Placed { ok, taken, failed };
+Placed rename_new(const std::string& from, const std::string& to);
+// Anything at the name: a file, a folder, a link (even one to nothing).
+bool name_taken(const std::string& path);
+// A regular file under that name itself (not a link to one).
+bool is_plain_file(const std::string& path);
+// An empty regular file with no other name: what a probe leaves behind.
+bool is_lone_empty_file(const std::string& path);
+// The names in a folder ("." and ".." left out); false when unreadable.
+bool list_names(const std::string& folder, std::vector<std::string>& names);
+
+// Everything written on the file system holding `folder` is on the medium.
+// Where the system cannot do that, each file is flushed on its own.
+#ifdef _WIN32
+constexpr bool k_flush_whole_file_system = false;
+#else
+constexpr bool k_flush_whole_file_system = true;
+#endif
+bool flush_file_system(const std::string& folder);
+// The folder's entries (names made, renamed, removed) are on the medium.
+bool flush_folder(const std::string& folder);
+// Bytes a user may still write on the file system holding `folder`, and
+// the size of its allocation unit; false when unknown.
+bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit);
 bool is_dir(const std::string& path);
 std::string current_dir();
 // Both paths name one existing file (whatever their spelling).

@@ -1,9 +1,13 @@
 // POSIX bodies of the file-system services.
 #include "platform/fs.hpp"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -30,6 +34,101 @@ bool delete_file(const std::string& path)
 bool rename_replace(const std::string& from, const std::string& to)
 {
     return usable(from) && usable(to) && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+Placed rename_new(const std::string& from, const std::string& to)
+{
+    if (!usable(from) || !usable(to))
+        return Placed::failed;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return Placed::ok;
+    if (errno == EEXIST)
+        return Placed::taken;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return Placed::failed;
+    // No exclusive rename here: a second name made exclusively does it.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return Placed::ok;
+    }
+    if (errno == EEXIST)
+        return Placed::taken;
+    // No links either (FAT): look, then rename. Only a name made in the
+    // blink between the two is lost to this, never one that was there.
+    if (name_taken(to))
+        return Placed::taken;
+    return std::rename(from.c_str(), to.c_str()) == 0 ? Placed::ok : Placed::failed;
+}
+
+bool name_taken(const std::string& path)
+{
+    struct stat st;
+    return usable(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool is_plain_file(const std::string& path)
+{
+    struct stat st;
+    return usable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_lone_empty_file(const std::string& path)
+{
+    struct stat st;
+    return usable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 &&
+           st.st_nlink == 1;
+}
+
+bool list_names(const std::string& folder, std::vector<std::string>& names)
+{
+    names.clear();
+    DIR* d = usable(folder) ? ::opendir(folder.c_str()) : nullptr;
+    if (d == nullptr)
+        return false;
+    while (const dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    ::closedir(d);
+    return true;
+}
+
+namespace {
+// Runs fn on the folder opened for reading; false when it cannot be opened.
+template <class Fn>
+bool with_folder(const std::string& folder, Fn fn)
+{
+    int fd = usable(folder) ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (fd < 0)
+        return false;
+    bool ok = fn(fd);
+    ::close(fd);
+    return ok;
+}
+} // namespace
+
+bool flush_file_system(const std::string& folder)
+{
+    return with_folder(folder, [](int fd) { return ::syncfs(fd) == 0; });
+}
+
+bool flush_folder(const std::string& folder)
+{
+    return with_folder(folder, [](int fd) {
+        // Some file systems keep no folder to flush; syncfs has done their part.
+        return ::fsync(fd) == 0 || errno == EINVAL || errno == ENOSYS || errno == EROFS;
+    });
+}
+
+bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit)
+{
+    struct statvfs sv;
+    if (!usable(folder) || ::statvfs(folder.c_str(), &sv) != 0)
+        return false;
+    unit = sv.f_frsize != 0 ? sv.f_frsize : sv.f_bsize;
+    bytes = static_cast<std::uint64_t>(sv.f_bavail) * unit;
+    return true;
 }
 
 bool is_dir(const std::string& path)

@@ -20,6 +20,74 @@ bool rename_replace(const std::string& from, const std::string& to)
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+Placed rename_new(const std::string& from, const std::string& to)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move refuses a taken name.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0)
+        return Placed::ok;
+    DWORD e = GetLastError();
+    return e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? Placed::taken : Placed::failed;
+}
+
+bool name_taken(const std::string& path)
+{
+    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool is_plain_file(const std::string& path)
+{
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+bool is_lone_empty_file(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    return !path.empty() && GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d) != 0 &&
+           (d.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+           d.nFileSizeHigh == 0 && d.nFileSizeLow == 0;
+}
+
+bool list_names(const std::string& folder, std::vector<std::string>& names)
+{
+    names.clear();
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        std::string name = fd.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    } while (FindNextFileA(h, &fd) != 0);
+    FindClose(h);
+    return true;
+}
+
+bool flush_file_system(const std::string&)
+{
+    return true; // each file was flushed before its close
+}
+
+bool flush_folder(const std::string&)
+{
+    return true; // the moves were written through
+}
+
+bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit)
+{
+    ULARGE_INTEGER avail;
+    if (GetDiskFreeSpaceExA(folder.c_str(), &avail, nullptr, nullptr) == 0)
+        return false;
+    bytes = avail.QuadPart;
+    DWORD sectors = 0, sector_bytes = 0, free_clusters = 0, clusters = 0;
+    std::string root = folder.size() >= 2 && folder[1] == ':' ? folder.substr(0, 2) + "\\" : std::string();
+    unit = GetDiskFreeSpaceA(root.empty() ? nullptr : root.c_str(), &sectors, &sector_bytes, &free_clusters, &clusters) != 0
+               ? std::uint64_t(sectors) * sector_bytes
+               : 4096;
+    return true;
+}
+
 bool is_dir(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
