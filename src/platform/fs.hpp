@@ -78,6 +78,8 @@ bool flush_folder(const std::string& folder);
 // Bytes a user may still write on the file system holding `folder`, and
 // the size of its allocation unit; false when unknown.
 bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit);
+// The largest file the file system holding `folder` can store.
+std::int64_t max_file_size_in(const std::string& folder);
 bool is_dir(const std::string& path);
 std::string current_dir();
 // Both paths name one existing file (whatever their spelling).

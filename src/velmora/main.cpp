@@ -136,6 +136,8 @@ void counting_pass(Run& run)
     TEXT_PRINT("laden", true);
     std::uint64_t free_bytes = 0, unit = 0;
     platform::free_space(run.destination, free_bytes, unit);
+    // A file over the destination's limit is left out, and takes no room.
+    const std::int64_t max_size = platform::max_file_size_in(run.destination);
     int list = rt::free_file();
     rt::open_text_input(list, run.playlist_path);
     playlist::Reader reader = playlist::open(list);
@@ -147,7 +149,8 @@ void counting_pass(Run& run)
         if (!src.stream && rt::try_open_binary_read(n, src.path)) {
             size = rt::length(n);
             rt::close(n);
-            run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
+            if (size <= max_size)
+                run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
         }
         run.total_kb = detail::add_kb(run.total_kb, size);
         ++run.entry_count;

@@ -192,6 +192,8 @@ TEST_F(Faults, FullDestinationEndsWithErrorThreeAndKeepsOnlyCompleteCopies)
     fs::path list = media_list({1u << 20, 3u << 20});
     start_at_prompt(list);
     answer(p(dest));
+    expect_screen("Trotzdem kopieren ? (j/n)");
+    app().type("j");
     expect_exit(3, 60s);
     expect_copy_error_after_first(dest, 3, "file I/O error");
 }

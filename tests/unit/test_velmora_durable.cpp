@@ -30,14 +30,6 @@ using velmora::durable::detail::temporary_name;
 
 namespace {
 
-std::set<std::string> names_in(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 TEST(TemporaryNames, CarryTheirRunAndNothingElseCountsAsOurs)
 {
     EXPECT_EQ(owner_of(temporary_name(4242, 0x0123456789abcdefull)), 4242);
@@ -84,6 +76,14 @@ TEST(Room, CountsWhatIsNotThereInWholeUnitsAndRoundsToShowTheLack)
 }
 
 #ifndef _WIN32
+std::set<std::string> names_in(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
 long long dead_pid()
 {
     pid_t pid = ::fork();

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace platform {
@@ -126,9 +127,22 @@ bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& 
     struct statvfs sv;
     if (!usable(folder) || ::statvfs(folder.c_str(), &sv) != 0)
         return false;
+    // Some FUSE file systems (fusefat) report no blocks at all: unknown.
+    if (sv.f_blocks == 0)
+        return false;
     unit = sv.f_frsize != 0 ? sv.f_frsize : sv.f_bsize;
     bytes = static_cast<std::uint64_t>(sv.f_bavail) * unit;
     return true;
+}
+
+std::int64_t max_file_size_in(const std::string& folder)
+{
+    std::int64_t max = std::numeric_limits<std::int64_t>::max();
+    with_folder(folder, [&](int fd) {
+        max = max_file_size(fd);
+        return true;
+    });
+    return max;
 }
 
 bool is_dir(const std::string& path)

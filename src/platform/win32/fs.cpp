@@ -88,6 +88,17 @@ bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& 
     return true;
 }
 
+std::int64_t max_file_size_in(const std::string& folder)
+{
+    char root[MAX_PATH + 1] = {0};
+    char name[MAX_PATH + 1] = {0};
+    if (GetVolumePathNameA(folder.c_str(), root, sizeof root) != 0 &&
+        GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, name, sizeof name) != 0 &&
+        (lstrcmpiA(name, "FAT32") == 0 || lstrcmpiA(name, "FAT") == 0))
+        return 0xFFFFFFFFll;
+    return 0x7FFFFFFFFFFFFFFFll;
+}
+
 bool is_dir(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
