@@ -100,7 +100,7 @@ char g_removal[4096] = {0};
 
 // Owned copies; the signal path only reads the pointers. Signals from
 // outside are handed to the program thread, which alone changes these.
-constexpr int k_more = 256;
+constexpr int k_more = 2048;
 std::atomic<char*> g_more[k_more];
 
 void remove_pending_file()

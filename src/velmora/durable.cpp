@@ -1,6 +1,6 @@
 // Durable copies. Outside a group each copy is flushed (fdatasync), renamed
 // and its folder flushed. In the copy loop finished copies wait in a group
-// of up to 64 files or 64 MiB: one syncfs covers them all, then each is
+// of up to 1024 files or 64 MiB: one syncfs covers them all, then each is
 // renamed, and the next flush covers those renames; the folder is flushed
 // once at the end. Write-back runs while copying, so a flush waits little.
 #include "velmora/durable.hpp"
@@ -19,7 +19,7 @@ namespace velmora::durable {
 
 namespace {
 
-constexpr std::size_t k_group_files = 64;
+constexpr std::size_t k_group_files = 1024;
 constexpr std::int64_t k_group_bytes = std::int64_t(64) << 20;
 constexpr const char* k_prefix = ".velmora-";
 constexpr const char* k_suffix = ".part";
