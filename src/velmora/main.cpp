@@ -209,7 +209,9 @@ void copy_pass(Run& run)
     } else {
         platform::delete_file(write_path);
         screen::WAIT_MS(100);
-        rt::open_text_output(out, write_path);
+        // Made new, so a link planted under its name is never written through.
+        if (!rt::try_open_binary_exclusive(out, write_path))
+            rt::fail(2);
     }
     playlist::Reader reader = playlist::open(list);
     playlist::Writer writer = playlist::start(out, reader);
