@@ -5,6 +5,7 @@
 // interleaved runs; prints ratios and the program's peak memory; never fails.
 //
 //   copy_bench [folder] [quick]      the three cases
+//   copy_bench [folder] large|small|fat32   one of them
 //   copy_bench [folder] syscalls     system calls per small file (strace -f -c)
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -257,6 +258,8 @@ int main(int argc, char** argv)
     FatImage fat(root / "fat");
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
+        if (!quick && !mode.empty() && mode != c.name)
+            continue;
         Timing t;
         bool ok = true;
         for (int r = 0; r < runs && ok; ++r) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,7 +24,9 @@ struct FileFacts {
     std::int64_t size = 0;
     std::uint64_t device = 0; // the file system holding it
 };
-enum class OpenMode { read, read_write, create }; // create: made empty, or emptied
+// create: made empty, or emptied; create_new: made here and now, never
+// through a link and never over what is there.
+enum class OpenMode { read, read_write, create, create_new };
 #ifndef _WIN32
 // Opens a regular file; never blocks on a FIFO and never gives a folder.
 // -1 when it cannot. One status call, whose facts the caller keeps.
@@ -54,7 +57,8 @@ bool path_utf8();
 // chosen file, a typed line) in the form set for paths.
 std::string path_of_system_text(const std::string& text);
 // A C stream on a file, with the C library's modes ("rb", "w+b", ...);
-// nullptr when it cannot be opened.
+// "x+b" makes a new file, refusing a taken name (a link included); nullptr
+// when it cannot be opened.
 std::FILE* open_stream(const std::string& path, const char* mode);
 #ifdef _WIN32
 // What the wide-character calls take: the path from UTF-8 or the ANSI code
@@ -67,6 +71,34 @@ bool make_dir(const std::string& path);
 bool delete_file(const std::string& path);
 // Replaces `to` atomically where the platform allows it.
 bool rename_replace(const std::string& from, const std::string& to);
+// Gives `from` the name `to` only while nothing holds that name; `taken`
+// when something does (it is left as it is).
+enum class Placed { ok, taken, failed };
+Placed rename_new(const std::string& from, const std::string& to);
+// Anything at the name: a file, a folder, a link (even one to nothing).
+bool name_taken(const std::string& path);
+// A regular file under that name itself (not a link to one).
+bool is_plain_file(const std::string& path);
+// An empty regular file with no other name: what a probe leaves behind.
+bool is_lone_empty_file(const std::string& path);
+// The names in a folder ("." and ".." left out); false when unreadable.
+bool list_names(const std::string& folder, std::vector<std::string>& names);
+
+// Everything written on the file system holding `folder` is on the medium.
+// Where the system cannot do that, each file is flushed on its own.
+#ifdef _WIN32
+constexpr bool k_flush_whole_file_system = false;
+#else
+constexpr bool k_flush_whole_file_system = true;
+#endif
+bool flush_file_system(const std::string& folder);
+// The folder's entries (names made, renamed, removed) are on the medium.
+bool flush_folder(const std::string& folder);
+// Bytes a user may still write on the file system holding `folder`, and
+// the size of its allocation unit; false when unknown.
+bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit);
+// The largest file the file system holding `folder` can store.
+std::int64_t max_file_size_in(const std::string& folder);
 bool is_dir(const std::string& path);
 std::string current_dir();
 // Both paths name one existing file (whatever their spelling).

@@ -19,6 +19,10 @@ std::vector<std::string> split_command_tail(const std::string& tail);
 // waits for it; its exit status, or -1 when it could not be started.
 int run_program_wait(const std::string& program, const std::string& tail);
 
+// This process's id, and whether a process of that id runs now.
+long long current_pid();
+bool process_alive(long long pid);
+
 #ifndef _WIN32
 // Starts argv[0] (looked up on the search path) in a session of its own and
 // does not wait; nothing is left to reap. False when it could not be started.

@@ -103,6 +103,11 @@ char g_removal[4096] = {0};
 wchar_t g_removal_wide[4096] = {0};
 #endif
 
+// Owned copies; the signal path only reads the pointers. Signals from
+// outside are handed to the program thread, which alone changes these.
+constexpr int k_more = 2048;
+std::atomic<char*> g_more[k_more];
+
 void remove_pending_file()
 {
 #ifdef _WIN32
@@ -112,7 +117,12 @@ void remove_pending_file()
     if (g_removal[0] != '\0')
         RT_UNLINK(g_removal);
 #endif
+    for (auto& slot : g_more)
+        if (char* path = slot.load())
+            RT_UNLINK(path);
 }
+
+std::atomic<void (*)()> g_before_failure{nullptr};
 
 // Fixed slots: the failure path must not allocate or take locks.
 std::atomic<void (*)(const char*)> g_failure_hooks[4];
@@ -131,6 +141,9 @@ void run_failure_hooks(const char* report)
 
 [[noreturn]] void report_and_exit(int number, int line)
 {
+    // Once only: a failure inside the hook goes straight on to the report.
+    if (auto hook = g_before_failure.exchange(nullptr))
+        hook();
 #ifdef _WIN32
     // The hooks remove half-written files, which Windows refuses while open.
     close_files_for_exit();
@@ -261,6 +274,30 @@ void remove_on_abort(const std::string& path)
             g_removal_wide[0] = wide[0];
     }
 #endif
+}
+
+int remove_on_abort_add(const std::string& path)
+{
+    for (int i = 0; i < k_more; ++i) {
+        if (g_more[i].load() != nullptr)
+            continue;
+        char* copy = new char[path.size() + 1];
+        std::memcpy(copy, path.c_str(), path.size() + 1);
+        g_more[i].store(copy);
+        return i;
+    }
+    return -1;
+}
+
+void remove_on_abort_drop(int handle)
+{
+    if (handle >= 0 && handle < k_more)
+        delete[] g_more[handle].exchange(nullptr);
+}
+
+void before_failure(void (*hook)())
+{
+    g_before_failure.store(hook);
 }
 
 void at_end(void (*hook)())

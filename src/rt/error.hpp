@@ -42,6 +42,16 @@ void install_signal_handlers();
 // so the signal path can delete it without allocating.
 void remove_on_abort(const std::string& path);
 
+// More files to delete on such an end (finished copies not yet under their
+// names); the number returned drops one again. -1 when every place is
+// taken, and then the caller must not leave the file waiting.
+int remove_on_abort_add(const std::string& path);
+void remove_on_abort_drop(int handle);
+// Run once when a runtime error (not a signal) ends the program, before
+// the files above are deleted: to put what is finished in its place.
+// It must not fail itself.
+void before_failure(void (*hook)());
+
 // Hooks run before a normal end (e.g. closing the window); not on a runtime error.
 void at_end(void (*hook)());
 // Hooks run once a runtime error report has been written, just before the

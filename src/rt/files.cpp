@@ -5,6 +5,10 @@
 #include "rt/files.hpp"
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -145,7 +149,7 @@ std::FILE* stream(Slot& s, Loc loc)
 }
 
 // Opens a regular file (never a folder) into slot s; false when it cannot.
-// Modes are the C library's: "rb", "r+b", "wb", "w+b".
+// Modes are the C library's: "rb", "r+b", "wb", "w+b"; "x+b" makes a new file.
 bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Loc loc)
 {
 #ifdef _WIN32
@@ -162,8 +166,9 @@ bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Lo
     if (!usable(path))
         return false;
     bool both = std::strchr(mode, '+') != nullptr;
-    auto how = mode[0] == 'w' ? platform::OpenMode::create
-                              : (both ? platform::OpenMode::read_write : platform::OpenMode::read);
+    auto how = mode[0] == 'x'   ? platform::OpenMode::create_new
+               : mode[0] == 'w' ? platform::OpenMode::create
+                                : (both ? platform::OpenMode::read_write : platform::OpenMode::read);
     platform::FileFacts facts;
     int fd = platform::open_regular(path, how, facts);
     if (fd < 0)
@@ -237,6 +242,23 @@ bool try_open_binary_read(int n, const std::string& path, Loc loc)
 void open_binary_new(int n, const std::string& path, Loc loc)
 {
     open_regular(n, path, "w+b", Kind::binary, loc);
+}
+
+bool try_open_binary_exclusive(int n, const std::string& path, Loc loc)
+{
+#ifdef _WIN32
+    std::lock_guard lock(g_mutex);
+    Slot& s = slot_for_open(n, loc);
+    if (!usable(path))
+        return false;
+    std::FILE* fp = fopen_checked(path, "x+b");
+    if (fp == nullptr)
+        return false;
+    attach(s, fp, Kind::binary);
+    return true;
+#else
+    return try_open_regular(n, path, "x+b", Kind::binary, loc);
+#endif
 }
 
 void open_binary(int n, const std::string& path, Loc loc)

@@ -29,6 +29,9 @@ void open_binary_read(int n, const std::string& path, Loc loc = Loc::current());
 bool try_open_binary_read(int n, const std::string& path, Loc loc = Loc::current());
 // Created fresh for writing (emptied if present).
 void open_binary_new(int n, const std::string& path, Loc loc = Loc::current());
+// Made new for reading and writing, never over anything under the name
+// and never through a link; false when it cannot be made.
+bool try_open_binary_exclusive(int n, const std::string& path, Loc loc = Loc::current());
 // Reads the standard output of a command run by the command interpreter.
 void open_pipe(int n, const std::string& command, Loc loc = Loc::current());
 

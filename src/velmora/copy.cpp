@@ -1,6 +1,7 @@
 // COPY: one media file into the destination with its percentage rewritten
 // in place. The copy goes to a temporary name and takes the target's name
-// only when it is complete, so a file under the target's name is never partial.
+// only when it is complete and on the medium (durable.cpp), so a file under
+// the target's name is never partial.
 #include <cmath>
 #include <cstdio>
 
@@ -10,27 +11,13 @@
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
+#include "velmora/durable.hpp"
 #include "velmora/paths.hpp"
 #include "velmora/velmora.hpp"
 
 namespace velmora {
 
 namespace detail {
-
-std::string temporary_of(const std::string& target)
-{
-    // A hidden name of fixed length beside the target, the same for the same
-    // target, so a leftover of an earlier run is replaced and any name fits.
-    std::string folder = paths::folder_of(target);
-    std::uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : target) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    char name[40];
-    std::snprintf(name, sizeof name, ".velmora-%016llx.part", static_cast<unsigned long long>(hash));
-    return (target.find(paths::k_sep) == std::string::npos ? std::string() : folder + paths::k_sep) + name;
-}
 
 double progress(std::int64_t position, std::int64_t length)
 {
@@ -73,11 +60,9 @@ void COPY(const std::string& source, const std::string& target)
         screen::print_glyphs("File - " + paths::shown(source) + " - not exists", true);
         return;
     }
-    const std::string temp = detail::temporary_of(target);
     int dst = rt::free_file();
     // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
-    rt::remove_on_abort(temp);
-    rt::open_binary_new(dst, temp);
+    const std::string temp = durable::create_temporary(dst, target);
 
     std::int32_t row = 0, column = 0, visible = 0;
     fonts::PRINTCURSOR(row, column, visible);
@@ -157,11 +142,11 @@ void COPY(const std::string& source, const std::string& target)
         }
         done = end;
     }
+    if (durable::flush_each())
+        rt::flush_to_medium(dst);
     rt::close(src);
     rt::close(dst);
-    if (!platform::rename_replace(temp, target))
-        rt::fail(3);
-    rt::remove_on_abort("");
+    durable::hand_over(temp, target, done);
     TEXT_LOCATE(row, column);
     TEXT_PRINT("Ready", true);
 }

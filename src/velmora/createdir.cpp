@@ -8,26 +8,53 @@
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
+#include "velmora/detail.hpp"
+#include "velmora/durable.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora {
 
-namespace {
+namespace detail {
 
-// Creates and closes the probe file; true when it then exists (and is gone again).
-bool probe(const std::string& folder)
+bool probe_folder(const std::string& folder, bool strict)
 {
     std::string path = paths::probe_of(folder);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int n = rt::free_file();
+        if (rt::try_open_binary_exclusive(n, path)) {
+            rt::close(n);
+            if (!rt::file_exists(path))
+                return false;
+            platform::delete_file(path);
+            return true;
+        }
+        if (!platform::name_taken(path)) {
+            if (strict)
+                rt::fail(2);
+            return false;
+        }
+        // An empty file with no other name is what a killed run's probe
+        // leaves: it goes, and the probe is made again.
+        if (attempt > 0 || !platform::is_lone_empty_file(path))
+            break;
+        platform::delete_file(path);
+    }
+    // Someone's file or link holds the probe's name: it stays untouched,
+    // and a file of our own under a name of our own answers instead.
     int n = rt::free_file();
-    rt::open_text_output(n, path);
-    rt::close(n);
-    if (!rt::file_exists(path))
+    std::string temp = durable::try_create_temporary(n, paths::join(folder, "x"));
+    if (temp.empty()) {
+        if (strict)
+            rt::fail(2);
         return false;
-    platform::delete_file(path);
+    }
+    rt::close(n);
+    platform::delete_file(temp);
+    rt::remove_on_abort("");
     return true;
 }
 
-} // namespace
+} // namespace detail
 
 void CREATEDIR(std::string& destination)
 {
@@ -45,7 +72,7 @@ void CREATEDIR(std::string& destination)
         bool last = i + 1 == levels.size();
         bool passed = !last && paths::passes_existing_level(levels[i]);
         platform::make_dir(levels[i]); // an existing level is simply passed
-        if (!passed && !probe(levels[i])) {
+        if (!passed && !detail::probe_folder(levels[i], true)) {
             screen::TEXT_PRINT("Error not Create", true);
             return;
         }

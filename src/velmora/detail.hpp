@@ -6,8 +6,6 @@
 
 namespace velmora::detail {
 
-// Where COPY writes before the copy is complete.
-std::string temporary_of(const std::string& target);
 // The percentage shown for a position in a file.
 double progress(std::int64_t position, std::int64_t length);
 
@@ -20,6 +18,16 @@ std::string first_chars(const std::string& text, std::size_t n);
 std::string name_display(const std::string& name, int screen_width);
 // The running total in KB after a file of that size, rounded halves-to-even.
 std::uint32_t add_kb(std::uint32_t total_kb, std::int64_t size);
+// Creates the probe file in a folder and deletes it again: whether the
+// folder takes new files. Never written through a link and never over a
+// file that is there; `strict`: a probe that cannot be made at all is
+// runtime error 2.
+bool probe_folder(const std::string& folder, bool strict);
+// Bytes a source of that size takes on a destination allocating in units
+// of `unit`; nothing when a copy of its size (`copied`, -1 for none) is there.
+std::uint64_t room_needed(std::int64_t size, std::uint64_t unit, std::int64_t copied);
+// The line that says the destination is too small, in whole MB.
+std::string room_question(std::uint64_t needed, std::uint64_t free_bytes);
 // Prints the total as the progress screen shows it, at the cursor.
 void print_total(std::uint32_t total_kb);
 

@@ -13,6 +13,7 @@
 #include "rt/number.hpp"
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
+#include "velmora/durable.hpp"
 #include "velmora/paths.hpp"
 #include "velmora/playlist.hpp"
 #include "velmora/velmora.hpp"
@@ -63,6 +64,22 @@ void print_total(std::uint32_t total_kb)
     }
 }
 
+std::uint64_t room_needed(std::int64_t size, std::uint64_t unit, std::int64_t copied)
+{
+    if (size < 0 || copied == size)
+        return 0; // its complete copy is there
+    auto bytes = static_cast<std::uint64_t>(size);
+    return unit > 1 ? (bytes + unit - 1) / unit * unit : bytes;
+}
+
+std::string room_question(std::uint64_t needed, std::uint64_t free_bytes)
+{
+    // Needed rounds up and free rounds down, so the figures never show enough room.
+    constexpr std::uint64_t mb = 1u << 20;
+    return "Nicht genug Platz auf dem Ziel: " + rt::number_text(static_cast<double>((needed + mb - 1) / mb)) +
+           " MB noetig, " + rt::number_text(static_cast<double>(free_bytes / mb)) + " MB frei";
+}
+
 } // namespace detail
 
 namespace {
@@ -74,8 +91,23 @@ struct Run {
     int unc_playlist = 0;
     std::int32_t entry_count = 0;
     std::uint32_t total_kb = 0;
-    paths::Names names; // the target names taken so far
+    paths::Names names;       // the target names taken so far
+    std::uint64_t needed = 0; // bytes the copies still take on the destination
 };
+
+// Waits for exactly "j" or "n" (nothing else counts, nothing is echoed).
+bool answer_yes()
+{
+    for (;;) {
+        screen::WAIT_MS(1);
+        std::string key = screen::KEY_POLL();
+        int c = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
+        if (c == 'j')
+            return true;
+        if (c == 'n')
+            return false;
+    }
+}
 
 // Calls fn(entry) for every entry of the playlist in reading order; stops
 // early when fn returns false. True when the playlist was read to its end.
@@ -89,9 +121,24 @@ bool for_each_entry(playlist::Reader& reader, Fn fn)
     return true;
 }
 
+// The size of what the destination holds under the copy's name, -1 for nothing.
+std::int64_t copied_size(const Run& run, const std::string& name)
+{
+    int n = rt::free_file();
+    if (!rt::try_open_binary_read(n, paths::target_of(run.destination, name)))
+        return -1;
+    std::int64_t size = rt::length(n);
+    rt::close(n);
+    return size;
+}
+
 void counting_pass(Run& run)
 {
     TEXT_PRINT("laden", true);
+    std::uint64_t free_bytes = 0, unit = 0;
+    platform::free_space(run.destination, free_bytes, unit);
+    // A file over the destination's limit is left out, and takes no room.
+    const std::int64_t max_size = platform::max_file_size_in(run.destination);
     int list = rt::free_file();
     rt::open_text_input(list, run.playlist_path);
     playlist::Reader reader = playlist::open(list);
@@ -103,6 +150,8 @@ void counting_pass(Run& run)
         if (!src.stream && rt::try_open_binary_read(n, src.path)) {
             size = rt::length(n);
             rt::close(n);
+            if (size <= max_size)
+                run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
         }
         run.total_kb = detail::add_kb(run.total_kb, size);
         ++run.entry_count;
@@ -110,6 +159,17 @@ void counting_pass(Run& run)
     });
     rt::close(list);
     TEXT_PRINT("M3U geladen", true);
+}
+
+// Asks before a run that cannot fit; false when the answer is "n".
+bool room_enough(const Run& run)
+{
+    std::uint64_t free_bytes = 0, unit = 0;
+    if (!platform::free_space(run.destination, free_bytes, unit) || free_bytes >= run.needed)
+        return true;
+    TEXT_PRINT(detail::room_question(run.needed, free_bytes), true);
+    TEXT_PRINT("Trotzdem kopieren ? (j/n)", true);
+    return answer_yes();
 }
 
 
@@ -139,17 +199,28 @@ void copy_pass(Run& run)
     // Writing over the playlist being copied goes through a temporary
     // name: the original is read to its end and replaced only then.
     bool over_itself = platform::same_file(list_path, run.playlist_path);
-    std::string write_path = over_itself ? detail::temporary_of(list_path) : list_path;
-    platform::delete_file(write_path);
-    screen::WAIT_MS(100);
     int out = rt::free_file();
-    rt::open_text_output(out, write_path);
+    std::string write_path = list_path;
+    int pending_list = -1;
+    if (over_itself) {
+        write_path = durable::create_temporary(out, list_path);
+        pending_list = rt::remove_on_abort_add(write_path);
+        rt::remove_on_abort("");
+        screen::WAIT_MS(100);
+    } else {
+        platform::delete_file(write_path);
+        screen::WAIT_MS(100);
+        // Made new, so a link planted under its name is never written through.
+        if (!rt::try_open_binary_exclusive(out, write_path))
+            rt::fail(2);
+    }
     // A stick's FAT does not tell Song.mp3 from song.mp3, even on Linux.
     run.names.set_case_blind(paths::case_blind(write_path));
     playlist::Reader reader = playlist::open(list);
     playlist::Writer writer = playlist::start(out, reader);
     TEXT_PRINT("Readdy", true);
 
+    durable::open_group();
     std::int32_t entry_index = 0;
     bool whole = for_each_entry(reader, [&](const playlist::Entry& entry) {
         paths::Source src = paths::source_of(run.playlist_path, entry.path, run.unc_playlist == 1);
@@ -163,6 +234,9 @@ void copy_pass(Run& run)
         paths::Chosen chosen;
         if (!src.stream)
             chosen = run.names.choose(src.name, src.path, [&](const std::string& name) {
+                // A copy of this run still waiting for its name holds it.
+                if (durable::waiting(paths::target_of(run.destination, name)))
+                    return paths::Held::copy;
                 return paths::held_at(run.destination, name, size);
             });
         std::string target = paths::target_of(run.destination, chosen.name);
@@ -189,16 +263,26 @@ void copy_pass(Run& run)
         }
         return true;
     });
-    if (whole)
-        playlist::finish(writer, reader);
+    playlist::finish(writer, reader);
+    // Replacing the playlist itself after an early end: the entries not
+    // reached stay in it, as they were.
+    if (!whole && over_itself)
+        while (!rt::eof(list))
+            rt::write_line(out, rt::read_line(list));
 
     // Waits for Esc to be released without spinning a core meanwhile.
     while (screen::KEY_DOWN(screen::scan::esc))
         screen::WAIT_MS(1);
     rt::close(list);
+    rt::flush_to_medium(out);
     rt::close(out);
-    if (over_itself && !platform::rename_replace(write_path, list_path))
-        rt::fail(3);
+    if (over_itself) {
+        if (!platform::rename_replace(write_path, list_path))
+            rt::fail(3);
+        rt::remove_on_abort_drop(pending_list);
+    }
+    // "ready" only once every copy and the playlist are on the medium.
+    durable::settle(paths::folder_of(list_path));
 }
 
 } // namespace
@@ -243,29 +327,19 @@ int MAIN(const std::string& first_argument)
     platform::set_path_utf8(playlist::holds_utf8(run.playlist_path));
     run.playlist_path = platform::path_of_system_text(run.playlist_path);
     run.destination = platform::path_of_system_text(run.destination);
-    std::string probe = paths::probe_of(run.destination);
-    int n = rt::free_file();
-    if (rt::try_open_text_output(n, probe))
-        rt::close(n);
-    if (rt::file_exists(probe)) {
-        platform::delete_file(probe);
-    } else {
+    if (!detail::probe_folder(run.destination, false)) {
         TEXT_PRINT("Der pfard Existirt nicht", true);
         TEXT_PRINT("wollen Die den pfard erstellen ? (j/n)", true);
-        for (;;) {
-            screen::WAIT_MS(1);
-            std::string key = screen::KEY_POLL();
-            int c = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
-            if (c == 'j')
-                break;
-            if (c == 'n')
-                return 0;
-        }
+        if (!answer_yes())
+            return 0;
         CREATEDIR(run.destination);
     }
     run.unc_playlist = paths::is_network(run.playlist_path) ? 1 : 0;
+    durable::remove_leftovers(run.destination);
 
     counting_pass(run);
+    if (!room_enough(run))
+        return 0;
     copy_pass(run);
     TEXT_PRINT("", true);
     TEXT_PRINT("ready", true);

@@ -581,6 +581,18 @@ void App::press(Key key)
 
 void App::release(Key key) { key_event(keycode_for(key), false); }
 
+void App::set_shown(bool shown)
+{
+    if (!window_)
+        return;
+    Display* d = dpy();
+    if (shown)
+        XMapWindow(d, window_);
+    else
+        XUnmapWindow(d, window_);
+    XSync(d, False);
+}
+
 void App::close_window()
 {
     if (!window_)

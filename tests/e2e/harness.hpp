@@ -95,6 +95,9 @@ public:
     void press(Key key);
     void release(Key key);
 
+    // Maps or unmaps the window from outside, as a window manager would: an
+    // unmapped window is not found by its title.
+    void set_shown(bool shown);
     // The window's close button, as a window manager reports it.
     void close_window();
     void send_signal(int sig);

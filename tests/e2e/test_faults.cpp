@@ -61,7 +61,7 @@ std::vector<std::string> leftovers(const fs::path& dest)
 
 bool is_temporary(const std::string& name)
 {
-    static const std::regex temp(R"(\.velmora-[0-9a-f]{16}\.part)");
+    static const std::regex temp(R"(\.velmora-[1-9][0-9]*-[0-9a-f]{16}\.part)");
     return std::regex_match(name, temp);
 }
 
@@ -192,6 +192,8 @@ TEST_F(Faults, FullDestinationEndsWithErrorThreeAndKeepsOnlyCompleteCopies)
     fs::path list = media_list({1u << 20, 3u << 20});
     start_at_prompt(list);
     answer(p(dest));
+    expect_screen("Trotzdem kopieren ? (j/n)");
+    app().type("j");
     expect_exit(3, 60s);
     expect_copy_error_after_first(dest, 3, "file I/O error");
 }
@@ -515,7 +517,8 @@ TEST_F(Faults, KillsAtRandomMomentsNeverLeaveAPartialFileUnderATargetName)
         std::printf("[ kills    ] run %2d: killed %s: %zu of 6 complete, %zu temporary%s\n", run, when,
                     s.complete.size(), s.temporaries.size(), s.probe ? ", the probe file" : "");
         EXPECT_EQ(s.problems, std::vector<std::string>{}) << "run " << run << ", killed " << when;
-        EXPECT_LE(s.temporaries.size(), 1u) << "one file is copied at a time";
+        // Finished copies wait for their flush in a group: all six at most.
+        EXPECT_LE(s.temporaries.size(), media_.size());
         mid_file += s.temporaries.empty() ? 0 : 1;
         if (s.complete.size() == media_.size()) {
             // A new round, so later kills meet copies in progress again.
@@ -533,7 +536,7 @@ TEST_F(Faults, KillsAtRandomMomentsNeverLeaveAPartialFileUnderATargetName)
     EXPECT_FALSE(s.probe) << "the write test removes its file";
     EXPECT_EQ(s.problems, std::vector<std::string>{});
     EXPECT_EQ(s.complete, all_names());
-    EXPECT_EQ(s.temporaries, std::vector<std::string>{}) << "leftovers were replaced and renamed";
+    EXPECT_EQ(s.temporaries, std::vector<std::string>{}) << "the killed runs' leftovers were removed";
     EXPECT_EQ(lines_crlf(dest / "list.m3u").size(), 13u);
 }
 

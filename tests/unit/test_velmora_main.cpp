@@ -224,16 +224,23 @@ TEST_F(Main, AnsweringJCreatesEveryLevel)
     EXPECT_FALSE(exists(dir.file("new" SEP "diesisteintest.tttu")));
 }
 
-TEST_F(Main, ALeftoverProbeFileIsRemoved)
+TEST_F(Main, ALeftoverProbeFileIsRemovedButAFileWithContentIsNoProbeOfOurs)
 {
     std::string list = playlist({{"a.mp3", 1}});
     std::string dest = dir.file("dest");
     fs::create_directory(dest);
-    write_file(dest + SEP "diesisteintest.tttu", "old");
+    // What a killed run's probe leaves is empty.
+    write_file(dest + SEP "diesisteintest.tttu", "");
     headless::type(dest + "\rx");
     EXPECT_EQ(velmora::MAIN(list), 0);
     EXPECT_FALSE(exists(dest + SEP "diesisteintest.tttu"));
     EXPECT_EQ(printed.find("Der pfard"), std::string::npos);
+
+    write_file(dest + SEP "diesisteintest.tttu", "old");
+    headless::type(dest + "\rx");
+    EXPECT_EQ(velmora::MAIN(list), 0);
+    EXPECT_EQ(read_file(dest + SEP "diesisteintest.tttu"), "old") << "someone's file stays as it is";
+    EXPECT_EQ(printed.find("Der pfard"), std::string::npos) << "the folder still takes files";
 }
 
 TEST_F(Main, ARelativeDestinationIsMadeAbsolute)

@@ -1,13 +1,16 @@
 // POSIX bodies of the file-system services.
 #include "platform/fs.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace platform {
@@ -39,7 +42,17 @@ std::string path_of_system_text(const std::string& text)
 
 std::FILE* open_stream(const std::string& path, const char* mode)
 {
-    return usable(path) ? std::fopen(path.c_str(), mode) : nullptr;
+    if (!usable(path))
+        return nullptr;
+    if (mode[0] != 'x')
+        return std::fopen(path.c_str(), mode);
+    int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* fp = ::fdopen(fd, "w+b");
+    if (fp == nullptr)
+        ::close(fd);
+    return fp;
 }
 
 bool make_dir(const std::string& path)
@@ -55,6 +68,114 @@ bool delete_file(const std::string& path)
 bool rename_replace(const std::string& from, const std::string& to)
 {
     return usable(from) && usable(to) && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+Placed rename_new(const std::string& from, const std::string& to)
+{
+    if (!usable(from) || !usable(to))
+        return Placed::failed;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return Placed::ok;
+    if (errno == EEXIST)
+        return Placed::taken;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return Placed::failed;
+    // No exclusive rename here: a second name made exclusively does it.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return Placed::ok;
+    }
+    if (errno == EEXIST)
+        return Placed::taken;
+    // No links either (FAT): look, then rename. Only a name made in the
+    // blink between the two is lost to this, never one that was there.
+    if (name_taken(to))
+        return Placed::taken;
+    return std::rename(from.c_str(), to.c_str()) == 0 ? Placed::ok : Placed::failed;
+}
+
+bool name_taken(const std::string& path)
+{
+    struct stat st;
+    return usable(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool is_plain_file(const std::string& path)
+{
+    struct stat st;
+    return usable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_lone_empty_file(const std::string& path)
+{
+    struct stat st;
+    return usable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 &&
+           st.st_nlink == 1;
+}
+
+bool list_names(const std::string& folder, std::vector<std::string>& names)
+{
+    names.clear();
+    DIR* d = usable(folder) ? ::opendir(folder.c_str()) : nullptr;
+    if (d == nullptr)
+        return false;
+    while (const dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    ::closedir(d);
+    return true;
+}
+
+namespace {
+// Runs fn on the folder opened for reading; false when it cannot be opened.
+template <class Fn>
+bool with_folder(const std::string& folder, Fn fn)
+{
+    int fd = usable(folder) ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (fd < 0)
+        return false;
+    bool ok = fn(fd);
+    ::close(fd);
+    return ok;
+}
+} // namespace
+
+bool flush_file_system(const std::string& folder)
+{
+    return with_folder(folder, [](int fd) { return ::syncfs(fd) == 0; });
+}
+
+bool flush_folder(const std::string& folder)
+{
+    return with_folder(folder, [](int fd) {
+        // Some file systems keep no folder to flush; syncfs has done their part.
+        return ::fsync(fd) == 0 || errno == EINVAL || errno == ENOSYS || errno == EROFS;
+    });
+}
+
+bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit)
+{
+    struct statvfs sv;
+    if (!usable(folder) || ::statvfs(folder.c_str(), &sv) != 0)
+        return false;
+    // Some FUSE file systems (fusefat) report no blocks at all: unknown.
+    if (sv.f_blocks == 0)
+        return false;
+    unit = sv.f_frsize != 0 ? sv.f_frsize : sv.f_bsize;
+    bytes = static_cast<std::uint64_t>(sv.f_bavail) * unit;
+    return true;
+}
+
+std::int64_t max_file_size_in(const std::string& folder)
+{
+    std::int64_t max = std::numeric_limits<std::int64_t>::max();
+    with_folder(folder, [&](int fd) {
+        max = max_file_size(fd);
+        return true;
+    });
+    return max;
 }
 
 bool is_dir(const std::string& path)

@@ -56,6 +56,8 @@ int open_regular(const std::string& path, OpenMode mode, FileFacts& facts)
     int flags = mode == OpenMode::read ? O_RDONLY : O_RDWR;
     if (mode == OpenMode::create)
         flags |= O_CREAT | O_TRUNC;
+    if (mode == OpenMode::create_new)
+        flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
     // O_NONBLOCK keeps a FIFO under the name from hanging the open; it has
     // no effect on a regular file, so it stays set.
     int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);

@@ -248,6 +248,17 @@ bool list_processes(std::vector<ProcessEntry>& out)
     return true;
 }
 
+long long current_pid()
+{
+    return static_cast<long long>(::getpid());
+}
+
+bool process_alive(long long pid)
+{
+    // EPERM: it runs, under another user.
+    return pid > 0 && pid <= 0x7fffffff && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
 int kill_process(long long pid)
 {
     if (pid <= 0)

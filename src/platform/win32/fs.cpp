@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cwchar>
 
@@ -99,6 +103,16 @@ std::FILE* open_stream(const std::string& path, const char* mode)
     std::wstring wide = wide_path(path);
     if (wide.empty())
         return nullptr;
+    if (mode[0] == 'x') {
+        // CREATE_NEW underneath: a taken name, a link included, refuses.
+        int fd = _wopen(wide.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0)
+            return nullptr;
+        std::FILE* fp = _fdopen(fd, "w+b");
+        if (fp == nullptr)
+            _close(fd);
+        return fp;
+    }
     wchar_t wmode[8] = {0};
     for (size_t i = 0; i + 1 < sizeof wmode / sizeof wmode[0] && mode[i] != '\0'; ++i)
         wmode[i] = static_cast<wchar_t>(mode[i]);
@@ -122,6 +136,94 @@ bool rename_replace(const std::string& from, const std::string& to)
     std::wstring wfrom = wide_path(from), wto = wide_path(to);
     return !wfrom.empty() && !wto.empty() &&
            MoveFileExW(wfrom.c_str(), wto.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+Placed rename_new(const std::string& from, const std::string& to)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move refuses a taken name.
+    std::wstring wfrom = wide_path(from), wto = wide_path(to);
+    if (wfrom.empty() || wto.empty())
+        return Placed::failed;
+    if (MoveFileExW(wfrom.c_str(), wto.c_str(), MOVEFILE_WRITE_THROUGH) != 0)
+        return Placed::ok;
+    DWORD e = GetLastError();
+    return e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? Placed::taken : Placed::failed;
+}
+
+bool name_taken(const std::string& path)
+{
+    std::wstring wide = wide_path(path);
+    return !wide.empty() && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool is_plain_file(const std::string& path)
+{
+    std::wstring wide = wide_path(path);
+    DWORD a = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+bool is_lone_empty_file(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    std::wstring wide = wide_path(path);
+    return !wide.empty() && GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &d) != 0 &&
+           (d.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+           d.nFileSizeHigh == 0 && d.nFileSizeLow == 0;
+}
+
+bool list_names(const std::string& folder, std::vector<std::string>& names)
+{
+    names.clear();
+    WIN32_FIND_DATAW fd;
+    std::wstring wide = wide_path(folder + "\\*");
+    HANDLE h = wide.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW(wide.c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        std::string name = narrow(fd.cFileName, path_code_page());
+        if (!name.empty() && name != "." && name != "..")
+            names.push_back(std::move(name));
+    } while (FindNextFileW(h, &fd) != 0);
+    FindClose(h);
+    return true;
+}
+
+bool flush_file_system(const std::string&)
+{
+    return true; // each file was flushed before its close
+}
+
+bool flush_folder(const std::string&)
+{
+    return true; // the moves were written through
+}
+
+bool free_space(const std::string& folder, std::uint64_t& bytes, std::uint64_t& unit)
+{
+    ULARGE_INTEGER avail;
+    std::wstring wide = wide_path(folder);
+    if (wide.empty() || GetDiskFreeSpaceExW(wide.c_str(), &avail, nullptr, nullptr) == 0)
+        return false;
+    bytes = avail.QuadPart;
+    DWORD sectors = 0, sector_bytes = 0, free_clusters = 0, clusters = 0;
+    std::string root = folder.size() >= 2 && folder[1] == ':' ? folder.substr(0, 2) + "\\" : std::string();
+    unit = GetDiskFreeSpaceA(root.empty() ? nullptr : root.c_str(), &sectors, &sector_bytes, &free_clusters, &clusters) != 0
+               ? std::uint64_t(sectors) * sector_bytes
+               : 4096;
+    return true;
+}
+
+std::int64_t max_file_size_in(const std::string& folder)
+{
+    wchar_t root[MAX_PATH + 1] = {0};
+    wchar_t name[MAX_PATH + 1] = {0};
+    std::wstring wide = wide_path(folder);
+    if (!wide.empty() && GetVolumePathNameW(wide.c_str(), root, MAX_PATH) != 0 &&
+        GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH) != 0 &&
+        (lstrcmpiW(name, L"FAT32") == 0 || lstrcmpiW(name, L"FAT") == 0))
+        return 0xFFFFFFFFll;
+    return 0x7FFFFFFFFFFFFFFFll;
 }
 
 bool is_dir(const std::string& path)
@@ -169,7 +271,8 @@ bool same_file(const std::string& a, const std::string& b)
 Kind kind_of(const std::string& path, std::int64_t& size)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    std::wstring wide = wide_path(path);
+    if (wide.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data))
         return Kind::none;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return Kind::folder;
@@ -181,10 +284,12 @@ Made try_name(const std::string& path)
 {
     if (path.empty())
         return Made::refused;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide = wide_path(path);
+    HANDLE h = wide.empty() ? INVALID_HANDLE_VALUE
+                            : CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
-        DeleteFileA(path.c_str());
+        DeleteFileW(wide.c_str());
         return Made::made;
     }
     switch (GetLastError()) {

@@ -119,4 +119,21 @@ int run_program_wait(const std::string& program, const std::string& tail)
     return static_cast<int>(code);
 }
 
+long long current_pid()
+{
+    return static_cast<long long>(GetCurrentProcessId());
+}
+
+bool process_alive(long long pid)
+{
+    if (pid <= 0 || pid > 0xffffffffll)
+        return false;
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (h == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED; // it runs, under another user
+    bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    CloseHandle(h);
+    return alive;
+}
+
 } // namespace platform

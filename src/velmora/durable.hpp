@@ -1,0 +1,44 @@
+// How a finished copy reaches its name and the medium. A copy is written
+// under a temporary name of its own, flushed, and only then renamed into a
+// name nothing holds; "ready" comes after one last flush of the folder.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace velmora::durable {
+
+// Opens a new temporary beside `target` under file number n, made
+// exclusively under a name no one can foresee; its path. A runtime error
+// or a signal deletes it until it is handed over.
+std::string create_temporary(int n, const std::string& target);
+// The same, but empty when the folder takes no new file.
+std::string try_create_temporary(int n, const std::string& target);
+// Whether a copy must be flushed by itself before its close (outside a
+// group, or where a group cannot be flushed at once).
+bool flush_each();
+// A complete, closed temporary for `target`: renamed now, or kept with the
+// group until its flush. A name that is taken meanwhile is left alone and
+// the temporary dropped.
+void hand_over(const std::string& temp, const std::string& target, std::int64_t bytes);
+
+// While a group is open, finished copies wait to be flushed together.
+void open_group();
+// Whether a copy for that target waits in the group.
+bool waiting(const std::string& target);
+// Flushes what waits, then gives each its name.
+void commit();
+// commit, then the folder itself: everything of the run is on the medium.
+void settle(const std::string& folder);
+
+// Deletes what killed runs left in the folder: temporaries of ours whose
+// process is gone; never another name and never a live run's.
+void remove_leftovers(const std::string& folder);
+
+namespace detail {
+// The temporary name for a process and a random number.
+std::string temporary_name(long long pid, std::uint64_t random);
+// The process a name of ours was made by; 0 for any other name.
+long long owner_of(const std::string& name);
+} // namespace detail
+
+} // namespace velmora::durable

@@ -1,0 +1,209 @@
+// How copies reach their names: temporaries no one can foresee or follow,
+// leftovers of killed runs, the probe beside other people's files, groups
+// flushed together, and the room question's figures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "platform/process.hpp"
+#include "rt/error.hpp"
+#include "rt/files.hpp"
+#include "screen/screen.hpp"
+#include "support/support.hpp"
+#include "support/window.hpp"
+#include "velmora/detail.hpp"
+#include "velmora/durable.hpp"
+#include "velmora/velmora.hpp"
+
+namespace fs = std::filesystem;
+using testsupport::read_file;
+using testsupport::write_file;
+using velmora::durable::detail::owner_of;
+using velmora::durable::detail::temporary_name;
+
+namespace {
+
+TEST(TemporaryNames, CarryTheirRunAndNothingElseCountsAsOurs)
+{
+    EXPECT_EQ(owner_of(temporary_name(4242, 0x0123456789abcdefull)), 4242);
+    EXPECT_EQ(owner_of(temporary_name(1, 0)), 1);
+    EXPECT_EQ(owner_of(".velmora-4242-0123456789abcdef.part"), 4242);
+    for (const char* other : {"song.mp3", ".velmora-0123456789abcdef.part", ".velmora--0123456789abcdef.part",
+                              ".velmora-42-0123456789ABCDEF.part", ".velmora-42-0123456789abcde.part",
+                              ".velmora-042-0123456789abcdef.part", ".velmora-4x2-0123456789abcdef.part",
+                              ".velmora-42-0123456789abcdef.part.mp3", "x.velmora-42-0123456789abcdef.part",
+                              ".velmora-99999999999-0123456789abcdef.part"})
+        EXPECT_EQ(owner_of(other), 0) << other;
+}
+
+TEST(TemporaryNames, AreMadeExclusivelyAndDifferEveryTime)
+{
+    testsupport::TempDir dir;
+    std::set<std::string> made;
+    for (int i = 0; i < 3; ++i) {
+        int n = rt::free_file();
+        std::string path = velmora::durable::create_temporary(n, dir.file("song.mp3"));
+        rt::close(n);
+        rt::remove_on_abort("");
+        EXPECT_EQ(fs::path(path).parent_path(), fs::path(dir.path()));
+        EXPECT_EQ(owner_of(fs::path(path).filename().string()), platform::current_pid());
+        made.insert(path);
+    }
+    EXPECT_EQ(made.size(), 3u);
+}
+
+TEST(Room, CountsWhatIsNotThereInWholeUnitsAndRoundsToShowTheLack)
+{
+    using velmora::detail::room_needed;
+    using velmora::detail::room_question;
+    EXPECT_EQ(room_needed(5000, 4096, -1), 8192u);
+    EXPECT_EQ(room_needed(8192, 4096, -1), 8192u);
+    EXPECT_EQ(room_needed(0, 4096, -1), 0u);
+    EXPECT_EQ(room_needed(5000, 4096, 5000), 0u) << "its complete copy is there";
+    EXPECT_EQ(room_needed(5000, 4096, 100), 8192u) << "a copy of another size is no copy of it";
+    EXPECT_EQ(room_needed(5000, 0, -1), 5000u);
+    constexpr std::uint64_t mb = 1u << 20;
+    EXPECT_EQ(room_question(3 * mb + 1, 3 * mb - 1), "Nicht genug Platz auf dem Ziel: 4 MB noetig, 2 MB frei");
+    EXPECT_EQ(room_question(1, 0), "Nicht genug Platz auf dem Ziel: 1 MB noetig, 0 MB frei");
+    EXPECT_EQ(room_question(5000 * mb, 12 * mb), "Nicht genug Platz auf dem Ziel: 5000 MB noetig, 12 MB frei");
+}
+
+#ifndef _WIN32
+std::set<std::string> names_in(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+long long dead_pid()
+{
+    pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    int ws = 0;
+    ::waitpid(pid, &ws, 0);
+    return pid;
+}
+
+TEST(Leftovers, OnlyOursOfRunsThatAreGoneAreRemoved)
+{
+    testsupport::TempDir dir, outside;
+    long long gone = dead_pid();
+    const std::string dead = temporary_name(gone, 1), live = temporary_name(1, 2),
+                      mine = temporary_name(platform::current_pid(), 3), linked = temporary_name(gone, 4);
+    write_file(dir.file(dead), "half");
+    write_file(dir.file(live), "a live run's");
+    write_file(dir.file(mine), "this run's");
+    write_file(dir.file(".velmora-notes.part"), "a user's");
+    write_file(outside.file("precious"), "keep me");
+    fs::create_symlink(outside.file("precious"), dir.file(linked));
+    fs::create_directory(dir.file(temporary_name(gone, 5)));
+    velmora::durable::remove_leftovers(dir.path());
+    EXPECT_EQ(names_in(dir.path()),
+              (std::set<std::string>{live, mine, ".velmora-notes.part", linked, temporary_name(gone, 5)}));
+    EXPECT_EQ(read_file(outside.file("precious")), "keep me");
+}
+
+class Probe : public ::testing::Test {
+protected:
+    std::string probe() const { return dir.file("diesisteintest.tttu"); }
+    testsupport::TempDir dir, outside;
+};
+
+TEST_F(Probe, AFolderThatTakesFilesIsLeftAsItWas)
+{
+    EXPECT_TRUE(velmora::detail::probe_folder(dir.path(), false));
+    EXPECT_TRUE(names_in(dir.path()).empty());
+    EXPECT_FALSE(velmora::detail::probe_folder(dir.file("missing"), false));
+    auto r = testsupport::run_child([&] { velmora::detail::probe_folder(dir.file("missing"), true); });
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(Probe, ALeftoverProbeIsReplacedAndRemoved)
+{
+    write_file(probe(), "");
+    EXPECT_TRUE(velmora::detail::probe_folder(dir.path(), true));
+    EXPECT_TRUE(names_in(dir.path()).empty());
+}
+
+TEST_F(Probe, LinksAndFilesUnderItsNameAreNeitherFollowedNorRemoved)
+{
+    write_file(outside.file("target"), "keep me");
+    write_file(outside.file("empty"), "");
+    struct Case {
+        const char* what;
+        std::function<void()> plant;
+    };
+    for (const Case& c : {Case{"a link to a file", [&] { fs::create_symlink(outside.file("target"), probe()); }},
+                          Case{"a link to nothing", [&] { fs::create_symlink(outside.file("none"), probe()); }},
+                          Case{"a second name of an empty file",
+                               [&] { fs::create_hard_link(outside.file("empty"), probe()); }},
+                          Case{"a user's file", [&] { write_file(probe(), "notes"); }}}) {
+        c.plant();
+        EXPECT_TRUE(velmora::detail::probe_folder(dir.path(), true)) << c.what << ": the folder takes files";
+        EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"diesisteintest.tttu"}) << c.what;
+        EXPECT_EQ(read_file(outside.file("target")), "keep me") << c.what;
+        EXPECT_EQ(read_file(outside.file("empty")), "") << c.what;
+        EXPECT_FALSE(fs::exists(outside.file("none"))) << c.what;
+        if (std::string(c.what) == "a user's file") {
+            EXPECT_EQ(read_file(probe()), "notes");
+        }
+        fs::remove(probe());
+    }
+}
+
+class Group : public testsupport::WindowTest {
+protected:
+    std::string source(const std::string& name, size_t size)
+    {
+        write_file(src.file(name), std::string(size, 'x') + name);
+        return src.file(name);
+    }
+    testsupport::TempDir src, dest;
+};
+
+TEST_F(Group, CopiesTakeTheirNamesAtTheFlushAndARuntimeErrorStillPlacesThem)
+{
+    auto r = testsupport::run_child([&] {
+        velmora::durable::open_group();
+        velmora::COPY(source("a", 3000), dest.file("a"));
+        velmora::COPY(source("b", 5000), dest.file("b"));
+        bool waiting = velmora::durable::waiting(dest.file("a")) && velmora::durable::waiting(dest.file("b"));
+        std::set<std::string> names = names_in(dest.path());
+        bool hidden = names.size() == 2 && names.count("a") == 0;
+        velmora::durable::settle(dest.path());
+        bool placed = read_file(dest.file("a")) == read_file(src.file("a")) && names_in(dest.path()).size() == 2;
+        std::printf("%d%d%d\n", waiting, hidden, placed);
+        velmora::COPY(source("c", 7000), dest.file("c"));
+        rt::fail(3);
+    });
+    EXPECT_EQ(r.out, "111\n");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(names_in(dest.path()), (std::set<std::string>{"a", "b", "c"})) << "finished copies keep their names";
+    EXPECT_EQ(read_file(dest.file("c")), read_file(src.file("c")));
+}
+
+TEST_F(Group, ANameTakenMeanwhileKeepsWhatItHolds)
+{
+    auto r = testsupport::run_child([&] {
+        velmora::durable::open_group();
+        velmora::COPY(source("a", 3000), dest.file("a"));
+        write_file(dest.file("a"), "another run's");
+        velmora::durable::settle(dest.path());
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(names_in(dest.path()), std::set<std::string>{"a"});
+    EXPECT_EQ(read_file(dest.file("a")), "another run's");
+}
+#endif
+
+} // namespace
