@@ -185,6 +185,14 @@ int on_display_lost(Display*)
     rt::fail_noline(14);
 }
 
+// Xlib's default ends the process with status 1 on any refused request;
+// one about a window already gone (a race at the end with the window
+// manager or a peer) could so end a run in the middle of a copy.
+int on_refused_request(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 void set_hints()
 {
     // The runtime turns signals into its own errors; SDL must not take them.
@@ -428,8 +436,10 @@ bool SdlWindow::start()
     // Colours carry alpha 0xFF by convention only; the window shows RGB.
     SDL_SetSurfaceBlendMode(picture_, SDL_BLENDMODE_NONE);
     Display* display = nullptr;
-    if (is_x11(window_, display))
+    if (is_x11(window_, display)) {
         XSetIOErrorHandler(on_display_lost);
+        XSetErrorHandler(on_refused_request);
+    }
 
     int index = std::max(SDL_GetWindowDisplayIndex(window_), 0);
     SDL_Rect area{0, 0, width_, height_};
