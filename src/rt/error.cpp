@@ -107,6 +107,9 @@ wchar_t g_removal_wide[4096] = {0};
 // outside are handed to the program thread, which alone changes these.
 constexpr int k_more = 2048;
 std::atomic<char*> g_more[k_more];
+#ifdef _WIN32
+std::atomic<wchar_t*> g_more_wide[k_more];
+#endif
 
 void remove_pending_file()
 {
@@ -117,9 +120,15 @@ void remove_pending_file()
     if (g_removal[0] != '\0')
         RT_UNLINK(g_removal);
 #endif
+#ifdef _WIN32
+    for (auto& slot : g_more_wide)
+        if (wchar_t* path = slot.load())
+            _wunlink(path);
+#else
     for (auto& slot : g_more)
         if (char* path = slot.load())
             RT_UNLINK(path);
+#endif
 }
 
 std::atomic<void (*)()> g_before_failure{nullptr};
@@ -284,6 +293,12 @@ int remove_on_abort_add(const std::string& path)
         char* copy = new char[path.size() + 1];
         std::memcpy(copy, path.c_str(), path.size() + 1);
         g_more[i].store(copy);
+#ifdef _WIN32
+        std::wstring wide = platform::wide_path(path);
+        wchar_t* wcopy = new wchar_t[wide.size() + 1];
+        std::wmemcpy(wcopy, wide.c_str(), wide.size() + 1);
+        g_more_wide[i].store(wcopy);
+#endif
         return i;
     }
     return -1;
@@ -291,8 +306,12 @@ int remove_on_abort_add(const std::string& path)
 
 void remove_on_abort_drop(int handle)
 {
-    if (handle >= 0 && handle < k_more)
+    if (handle >= 0 && handle < k_more) {
+#ifdef _WIN32
+        delete[] g_more_wide[handle].exchange(nullptr);
+#endif
         delete[] g_more[handle].exchange(nullptr);
+    }
 }
 
 void before_failure(void (*hook)())

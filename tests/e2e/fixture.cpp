@@ -155,6 +155,16 @@ void ProgramTest::answer(const std::string& line)
     app_->tap(Key::enter);
 }
 
+ScreenText ProgramTest::copy_to_ready(const fs::path& list, const fs::path& dest, Millis timeout)
+{
+    start_at_prompt(list);
+    answer(p(dest));
+    expect_screen("ready", timeout);
+    ScreenText s = app_->last_screen();
+    expect_exit_after_key(0);
+    return s;
+}
+
 void ProgramTest::expect_screen(const std::string& needle, Millis timeout)
 {
     EXPECT_TRUE(app_->wait_for_text(needle, timeout))

@@ -71,6 +71,9 @@ protected:
     App& start_at_prompt(const fs::path& playlist);
     // Types a line and Enter.
     void answer(const std::string& line);
+    // Runs the program on the playlist into an existing dest to "ready",
+    // expects status 0 after a key, and returns the screen at "ready".
+    ScreenText copy_to_ready(const fs::path& list, const fs::path& dest, Millis timeout = 60s);
     // Waits for the text; a timeout fails the test, showing the screen.
     void expect_screen(const std::string& needle, Millis timeout = 10s);
     // Presses a key and expects the program to end with this status.

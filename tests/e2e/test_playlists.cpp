@@ -26,12 +26,7 @@ protected:
         fs::path list = root() / "lists" / name;
         fs::create_directories(list.parent_path());
         write_file(list, text);
-        start_at_prompt(list);
-        answer(p(dest_));
-        expect_screen("ready", 30s);
-        ScreenText s = app().last_screen();
-        expect_exit_after_key(0);
-        return s;
+        return copy_to_ready(list, dest_);
     }
 
     std::string copy(const std::string& name) const { return target_.join(p(dest_), name); }

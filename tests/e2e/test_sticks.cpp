@@ -11,18 +11,6 @@ namespace {
 
 class Sticks : public ProgramTest {
 protected:
-    // Runs the playlist into `dest`, returns the screen at "ready" and
-    // expects status 0.
-    ScreenText run(const fs::path& list, const fs::path& dest)
-    {
-        start_at_prompt(list);
-        answer(p(dest));
-        expect_screen("ready", 60s);
-        ScreenText s = app().last_screen();
-        expect_exit_after_key(0);
-        return s;
-    }
-
     // Bytes in short: their count and a hash, so a failure prints readably.
     static std::string digest(const std::string& bytes)
     {
@@ -61,7 +49,7 @@ protected:
         std::map<std::string, fs::file_time_type> times;
         for (const auto& [name, bytes] : before)
             times[name] = fs::last_write_time(dest / name);
-        ScreenText s = run(list, dest);
+        ScreenText s = copy_to_ready(list, dest);
         EXPECT_EQ(s.row(12), last_row);
         EXPECT_EQ(files_in(dest), before);
         times.erase(list.filename().string());
@@ -81,7 +69,7 @@ TEST_F(Sticks, TwoSongsOfOneNameFromTwoAlbumsAreBothCopiedAndARerunFindsBoth)
     fs::path dest = root() / "dest";
     fs::create_directories(dest);
 
-    ScreenText s = run(list, dest);
+    ScreenText s = copy_to_ready(list, dest);
     EXPECT_EQ(s.row(12), "Kopy: 01 Intro.mp3 - Ready");
     auto copies = files_in(dest);
     copies.erase("list.m3u");
@@ -103,7 +91,7 @@ TEST_F(Sticks, AFileOfAnotherSizeAndAFolderOfTheNameAreLeftAsTheyAre)
     write_file(dest / "a.mp3", "another song");
     write_file(dest / "b.mp3" / "inside.txt", "kept");
 
-    ScreenText s = run(list, dest);
+    ScreenText s = copy_to_ready(list, dest);
     EXPECT_EQ(s.row(12), "Kopy: b.mp3 - Ready");
     EXPECT_EQ(read_file(dest / "a.mp3"), "another song");
     EXPECT_EQ(read_file(dest / "b.mp3" / "inside.txt"), "kept");
@@ -124,7 +112,7 @@ TEST_F(Sticks, NamesDifferingInCaseOnlyAreTwoFilesWhereCaseIsOneName)
     fs::path dest = root() / "dest";
     fs::create_directories(dest);
 
-    run(list, dest);
+    copy_to_ready(list, dest);
     // Windows does not tell the two apart; Linux does.
     const std::string second = under_wine() ? "song (2).mp3" : "song.mp3";
     EXPECT_EQ(read_file(dest / "Song.mp3"), read_file(upper));
@@ -163,7 +151,7 @@ TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
     fs::path dest = fat.mount_point() / "musik";
     fs::create_directories(dest);
 
-    ScreenText s = run(list, dest);
+    ScreenText s = copy_to_ready(list, dest);
     EXPECT_EQ(s.row(12), "Kopy: A*B.mp3 - Ready");
     auto on_stick = files_in(dest);
     on_stick.erase("list.m3u");
