@@ -776,7 +776,23 @@ bool App::stays_unchanged(Millis period)
 
 std::string App::out() const { return read_file(launch_.log_dir / "stdout.txt"); }
 
-std::string App::err() const { return read_file(launch_.log_dir / "stderr.txt"); }
+std::string App::err() const
+{
+    std::string text = read_file(launch_.log_dir / "stderr.txt");
+    if (target_.launcher.empty())
+        return text;
+    // Wine's own complaints ("wine: ...") are no part of the program's output.
+    std::string kept;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (text.compare(at, 6, "wine: ") != 0)
+            kept.append(text, at, end - at);
+        at = end;
+    }
+    return kept;
+}
 
 void App::save_artifacts(const fs::path& dir, const std::string& stem) const
 {

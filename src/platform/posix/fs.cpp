@@ -7,7 +7,6 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -21,19 +20,7 @@ bool usable(const std::string& path)
 {
     return !path.empty() && path.find('\0') == std::string::npos;
 }
-// File names are bytes here; the setting is kept only to be told back.
-std::atomic<bool> g_path_utf8{false};
 } // namespace
-
-void set_path_utf8(bool utf8)
-{
-    g_path_utf8 = utf8;
-}
-
-bool path_utf8()
-{
-    return g_path_utf8;
-}
 
 std::string path_of_system_text(const std::string& text)
 {

@@ -9,21 +9,19 @@
 #include <io.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cwchar>
 
 namespace platform {
 
 namespace {
 
-std::atomic<bool> g_path_utf8{false};
 
 // Below this, every call takes a plain path (CreateDirectory's limit is the lowest).
 constexpr size_t k_long_path = 248;
 
 UINT path_code_page()
 {
-    return g_path_utf8 ? CP_UTF8 : CP_ACP;
+    return path_utf8() ? CP_UTF8 : CP_ACP;
 }
 
 std::wstring widen(const std::string& text, UINT code_page)
@@ -74,19 +72,9 @@ std::wstring long_form(const std::wstring& path)
 
 } // namespace
 
-void set_path_utf8(bool utf8)
-{
-    g_path_utf8 = utf8;
-}
-
-bool path_utf8()
-{
-    return g_path_utf8;
-}
-
 std::string path_of_system_text(const std::string& text)
 {
-    return g_path_utf8 ? narrow(widen(text, CP_ACP), CP_UTF8) : text;
+    return path_utf8() ? narrow(widen(text, CP_ACP), CP_UTF8) : text;
 }
 
 std::wstring wide_path(const std::string& path)
