@@ -79,7 +79,7 @@ std::string safe_name(const std::string& name)
     // Windows takes "CON.mp3" for the console whatever follows the first dot.
     std::size_t base_end = std::min(out.find('.'), out.size());
     if (reserved_base(out.substr(0, base_end))) {
-        out.insert(base_end, "_");
+        out = out.substr(0, base_end) + "_" + out.substr(base_end);
         out = cut(out); // the base stays whole: it is at most four bytes
         drop_trailing_dots_and_blanks(out);
     }
