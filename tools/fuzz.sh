@@ -33,10 +33,12 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 [ ${#targets[@]} -gt 0 ] || { echo "fuzz.sh: no targets in tests/fuzz/" >&2; exit 2; }
 
+# The runtime and the platform files it stands on go into every target.
 rt_sources=()
 for src in "$root"/src/rt/*.cpp; do
     [[ $src == *_win32.cpp ]] || rt_sources+=("$src")
 done
+rt_platform=(src/platform/posix/fs.cpp src/platform/posix/fs_data.cpp src/platform/path_mode.cpp)
 
 mkdir -p "$out"
 failed=()
@@ -46,7 +48,8 @@ for target in "${targets[@]}"; do
     extra=()
     while read -r file; do
         extra+=("$root/$file")
-    done < <(sed -n 's|^// fuzz-sources:||p' "$src" | tr ' ' '\n' | sed '/^$/d')
+    done < <({ sed -n 's|^// fuzz-sources:||p' "$src"; printf '%s\n' "${rt_platform[@]}"; } |
+        tr ' ' '\n' | sed '/^$/d' | sort -u)
 
     echo "== $target: build"
     if ! "$cxx" "${flags[@]}" "$src" "${extra[@]}" "${rt_sources[@]}" -o "$out/$target"; then
