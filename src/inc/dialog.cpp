@@ -1,12 +1,18 @@
-// Shared parts of the file dialog: the filter list and the result trim.
+// The file dialog's parts that are the same everywhere: the filter list and
+// the result trim.
 #include "inc/dialog.hpp"
 
 namespace dialog::detail {
 
+const std::string& default_filter()
+{
+    static const std::string k_default("Alle Dateien (*.*)\0*.*\0\0", 24);
+    return k_default;
+}
+
 std::vector<std::pair<std::string, std::string>> filter_pairs(const std::string& filter)
 {
-    static const std::string k_default = std::string("Alle Dateien (*.*)\0*.*\0\0", 24);
-    const std::string& list = (filter.empty() || filter[0] == '\0') ? k_default : filter;
+    const std::string& list = (filter.empty() || filter[0] == '\0') ? default_filter() : filter;
     std::vector<std::pair<std::string, std::string>> pairs;
     size_t i = 0;
     while (i < list.size() && list[i] != '\0') {

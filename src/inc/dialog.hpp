@@ -15,6 +15,8 @@ std::string LOADSAVEDIALOG(std::int32_t mode, const std::string& filter, std::in
                            std::string& initial_folder, const std::string& default_extension);
 
 namespace detail {
+// The list an empty filter stands for: all files.
+const std::string& default_filter();
 // The (description, pattern) pairs of a filter list; the default list when empty.
 std::vector<std::pair<std::string, std::string>> filter_pairs(const std::string& filter);
 std::string trim_blanks(const std::string& text);

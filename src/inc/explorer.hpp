@@ -3,7 +3,8 @@
 #pragma once
 
 #include "inc/explorer_keys.hpp"     // umlauts, counting, key codes
-#include "inc/explorer_strings.hpp"  // splitting, searching, numbers, random ranges
+#include "inc/explorer_strings.hpp"  // splitting, searching, repeating
+#include "inc/explorer_numbers.hpp"  // number tests, random ranges
 #include "inc/explorer_files.hpp"    // text-file queries, waiting, print zones
 #include "inc/explorer_arrays.hpp"   // whole-array operations
 #include "inc/explorer_shell.hpp"    // shell commands, background starts

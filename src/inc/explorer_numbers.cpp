@@ -1,11 +1,12 @@
 // Module explorer: number tests and random integers between two bounds.
 // The random source is one process-wide MT19937, reseeded on every draw of
 // RND_VON_BIS from the timer.
+#include "inc/explorer_numbers.hpp"
+
 #include <bit>
 #include <mutex>
 #include <random>
 
-#include "inc/explorer_strings.hpp"
 #include "rt/error.hpp"
 #include "rt/number.hpp"
 #include "rt/search.hpp"

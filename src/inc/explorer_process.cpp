@@ -1,6 +1,6 @@
 // Module explorer: the process procedures that are the same everywhere (the
 // lister's table, the RUNNING family, the reports, EXISTS). What asks the
-// system is in explorer_process_posix.cpp and explorer_process_win32.cpp.
+// system is in posix/explorer_process.cpp and win32/explorer_process.cpp.
 #include "inc/explorer_process.hpp"
 
 #include <cstdlib>

@@ -1,7 +1,10 @@
 // Module explorer: captured command output, RUN2's hand-off slot and its
-// thread routine, and thread starts. The platform bodies of DEL and RUNN
-// are in explorer_shell_posix.cpp and explorer_shell_win32.cpp.
+// thread routine, and thread starts. The system's own bodies of DEL and RUNN
+// are in posix/explorer_shell.cpp and win32/explorer_shell.cpp.
 #include "inc/explorer_shell.hpp"
+
+#include <atomic>
+#include <cstdint>
 
 #include "platform/process.hpp"
 #include "platform/thread.hpp"
@@ -11,12 +14,28 @@
 
 namespace explorer {
 
-namespace detail {
+namespace {
 
-std::atomic<std::uint8_t> run_busy{0};
-std::string run_program;
-std::string run_arguments;
-bool run_pending = false;
+// The hand-off slot of RUN2. Only whoever has set busy from 0 to 1 may
+// touch the rest; pending tells that a request waits for its thread.
+struct RunSlot {
+    std::atomic<std::uint8_t> busy{0};
+    std::string program;
+    std::string arguments;
+    bool pending = false;
+    // Which RUN2 call the pending request belongs to.
+    std::uint64_t request = 0;
+};
+
+RunSlot& slot()
+{
+    static RunSlot s;
+    return s;
+}
+
+} // namespace
+
+namespace detail {
 
 std::string captured_text(const std::string& raw)
 {
@@ -73,24 +92,30 @@ bool wildcard_match(const std::string& pattern, const std::string& name)
     return p == pattern.size();
 }
 
+bool run_slot_idle()
+{
+    if (slot().busy.exchange(1, std::memory_order_acquire) != 0)
+        return false;
+    bool pending = slot().pending;
+    slot().busy.store(0, std::memory_order_release);
+    return !pending;
+}
+
 } // namespace detail
 
 namespace {
 
-// Waits for run_busy to be 0 and sets it to 1 in one step.
+// Waits for busy to be 0 and sets it to 1 in one step.
 void take_slot()
 {
-    while (detail::run_busy.exchange(1, std::memory_order_acquire) != 0)
+    while (slot().busy.exchange(1, std::memory_order_acquire) != 0)
         screen::WAIT_MS(1);
 }
 
 void free_slot()
 {
-    detail::run_busy.store(0, std::memory_order_release);
+    slot().busy.store(0, std::memory_order_release);
 }
-
-// Which RUN2 call the pending request belongs to; guarded by run_busy.
-std::uint64_t g_request = 0;
 
 void run_thread_entry(void*)
 {
@@ -126,24 +151,24 @@ ThreadHandle RUN2(const std::string& program, const std::string& arguments)
     // again would lose that request and run this one twice.
     for (;;) {
         take_slot();
-        if (!detail::run_pending)
+        if (!slot().pending)
             break;
         free_slot();
         screen::WAIT_MS(1);
     }
     screen::WAIT_MS(1);
-    detail::run_program = program;
-    detail::run_arguments = arguments;
-    detail::run_pending = true;
-    std::uint64_t mine = ++g_request;
+    slot().program = program;
+    slot().arguments = arguments;
+    slot().pending = true;
+    std::uint64_t mine = ++slot().request;
     screen::WAIT_MS(1);
     free_slot();
     ThreadHandle h = platform::start_thread(run_thread_entry, nullptr);
     if (h == nullptr) {
         // No thread will take it; withdraw it, unless it was taken already.
         take_slot();
-        if (detail::run_pending && g_request == mine)
-            detail::run_pending = false;
+        if (slot().pending && slot().request == mine)
+            slot().pending = false;
         free_slot();
     }
     return h;
@@ -154,10 +179,10 @@ void RUNTHREARD()
     RT_PROC("explorer", "RUNTHREARD");
     take_slot();
     screen::WAIT_MS(1);
-    bool mine = detail::run_pending;
-    std::string program = detail::run_program;
-    std::string arguments = detail::run_arguments;
-    detail::run_pending = false;
+    bool mine = slot().pending;
+    std::string program = slot().program;
+    std::string arguments = slot().arguments;
+    slot().pending = false;
     screen::WAIT_MS(1);
     free_slot();
     // Only a pending request is run: an old one must not run again.

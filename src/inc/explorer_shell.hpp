@@ -2,7 +2,6 @@
 // Commands with captured output, deleting files, opening a file with its
 // program, and programs or routines started on threads of their own.
 #pragma once
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -30,12 +29,9 @@ ThreadHandle THCREATE(ThreadRoutine routine);
 
 namespace detail {
 
-// The hand-off slot of RUN2. Only whoever has set run_busy from 0 to 1 may
-// touch the rest; run_pending tells that a request waits for its thread.
-extern std::atomic<std::uint8_t> run_busy;
-extern std::string run_program;
-extern std::string run_arguments;
-extern bool run_pending;
+// RUN2's hand-off slot is free and holds no request waiting for its thread
+// (asked the way RUN2 asks, so it waits while the slot is taken).
+bool run_slot_idle();
 
 // Output as SCHELL hands it back: the non-empty lines of `raw` (ended by
 // LF, CR LF or CR) joined by CR LF.

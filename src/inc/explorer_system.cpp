@@ -1,6 +1,7 @@
-// Module explorer: the parts of the drive, load and download queries that
-// are the same everywhere: the drive type words, reading /proc/self/mountinfo,
-// the load script and its result line.
+// Module explorer: the text work of the drive and load queries, kept apart
+// from the system calls so that every build can test it: the drive type
+// words, the POSIX mount table and /proc/stat readers, and the Windows load
+// script with its result line.
 #include "inc/explorer_system.hpp"
 
 #include <cstdio>

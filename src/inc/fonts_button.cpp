@@ -1,25 +1,15 @@
 // Buttons and mouse-sensitive text: immediate-mode widgets that draw once,
 // read the mouse once and report hover and buttons to the caller.
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "inc/fonts.hpp"
+#include "inc/fonts_geometry.hpp"
 #include "rt/error.hpp"
 
 namespace fonts {
-namespace {
 
-// Wide arithmetic for the edges; the drawing clips whatever lies outside.
-int coord(std::int64_t v)
-{
-    constexpr std::int64_t lim = std::numeric_limits<int>::max() / 2;
-    return static_cast<int>(std::clamp(v, -lim, lim));
-}
-
-bool inside_open(std::int64_t lo, std::int64_t v, std::int64_t hi) { return lo < v && v < hi; }
-
-} // namespace
+using detail::coord;
+using detail::inside_open;
 
 std::int32_t BUTTON(std::int32_t x, std::int32_t y, const std::string& caption, screen::Color box_colour,
                     screen::Color text_colour, screen::Color hover_box_colour, screen::Color hover_text_colour)

@@ -6,19 +6,18 @@
 #include <limits>
 
 #include "inc/fonts.hpp"
+#include "inc/fonts_geometry.hpp"
 #include "rt/error.hpp"
 
 namespace fonts {
+
+using detail::coord;
+using detail::inside_open;
+
 namespace {
 
 constexpr screen::Color k_thumb_hot = 0xFF0032FF;
 constexpr screen::Color k_thumb = 0xFF0000C8;
-
-int coord(std::int64_t v)
-{
-    constexpr std::int64_t lim = std::numeric_limits<int>::max() / 2;
-    return static_cast<int>(std::clamp(v, -lim, lim));
-}
 
 void box(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, screen::Color colour, int kind)
 {
@@ -30,8 +29,6 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b)
     std::int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
-
-bool inside_open(std::int64_t lo, std::int64_t v, std::int64_t hi) { return lo < v && v < hi; }
 
 } // namespace
 

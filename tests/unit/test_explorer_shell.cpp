@@ -362,11 +362,7 @@ std::pair<std::string, std::string> sleeper(int seconds)
 // Free, with no request waiting; asked the way the slot's users ask it.
 bool slot_free()
 {
-    if (explorer::detail::run_busy.exchange(1, std::memory_order_acquire) != 0)
-        return false;
-    bool pending = explorer::detail::run_pending;
-    explorer::detail::run_busy.store(0, std::memory_order_release);
-    return !pending;
+    return explorer::detail::run_slot_idle();
 }
 
 } // namespace

@@ -3,12 +3,11 @@
 // when no other program shares it (a command prompt stays the user's), and
 // is shown again when the program ends. Where the console is hidden or
 // absent, a runtime error report also goes into a message box.
-#include <windows.h>
-
 #include <atomic>
 #include <string>
 
 #include "inc/console.hpp"
+#include "platform/console.hpp"
 #include "rt/error.hpp"
 
 namespace console {
@@ -17,7 +16,7 @@ namespace {
 
 // What HIDE took from the desktop, for the way out.
 struct Taken {
-    std::atomic<HWND> console{nullptr};
+    std::atomic<platform::Window> console{nullptr};
 };
 
 Taken& taken()
@@ -26,46 +25,16 @@ Taken& taken()
     return t;
 }
 
-HWND find(const std::string& title)
-{
-    char current[260] = {};
-    GetConsoleTitleA(current, sizeof current);
-    const char* look = title.empty() ? current : title.c_str();
-    // No title at all (no console) finds nothing rather than some untitled window.
-    if (look[0] == '\0')
-        return nullptr;
-    return FindWindowA(nullptr, look);
-}
-
 // The title rule: the given title, else the console's own.
-void show(const std::string& title, int command)
+void show(const std::string& title, bool visible)
 {
-    if (HWND w = find(title))
-        ShowWindow(w, command);
-}
-
-// How many processes share this console; 0 without one.
-DWORD console_users()
-{
-    DWORD ids[4];
-    return GetConsoleProcessList(ids, 4);
-}
-
-// Without a console, standard error is read only when it leads to a file or
-// a pipe (a test, a log); the null device or no handle at all reaches nobody.
-bool errors_unseen()
-{
-    HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
-    if (h == nullptr || h == INVALID_HANDLE_VALUE)
-        return true;
-    DWORD type = GetFileType(h);
-    return type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE;
+    platform::show_window(platform::find_console_window(title), visible);
 }
 
 void show_taken()
 {
-    if (HWND w = taken().console.exchange(nullptr))
-        ShowWindow(w, SW_SHOW);
+    if (platform::Window w = taken().console.exchange(nullptr))
+        platform::show_window(w, true);
 }
 
 void report_in_box(const char* report)
@@ -77,7 +46,7 @@ void report_in_box(const char* report)
         text.erase(0, 1);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
         text.pop_back();
-    MessageBoxA(nullptr, text.c_str(), "velmora", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    platform::error_box("velmora", text);
 }
 
 } // namespace
@@ -86,12 +55,12 @@ void HIDE(const std::string& title)
 {
     RT_PROC("console", "HIDE");
     if (!title.empty()) {
-        show(title, SW_HIDE);
+        show(title, false);
         return;
     }
-    DWORD users = console_users();
+    int users = platform::console_process_count();
     if (users == 0) {
-        if (errors_unseen())
+        if (platform::error_stream_unseen())
             rt::at_failure(report_in_box);
         return;
     }
@@ -99,8 +68,8 @@ void HIDE(const std::string& title)
         return; // a console shared with the program we were started from
     // Ours alone: it vanishes with the program, seen or not, and takes the
     // report along, so a runtime error is also told in a box.
-    if (HWND w = find(title)) {
-        ShowWindow(w, SW_HIDE);
+    if (platform::Window w = platform::find_console_window(title)) {
+        platform::show_window(w, false);
         if (!taken().console.exchange(w))
             rt::at_end(show_taken);
     }
@@ -110,13 +79,13 @@ void HIDE(const std::string& title)
 void SHOW(const std::string& title)
 {
     RT_PROC("console", "SHOW");
-    show(title, SW_SHOW);
+    show(title, true);
 }
 
 void CWINDOWTITLE(const std::string& title)
 {
     RT_PROC("console", "CWINDOWTITLE");
-    SetConsoleTitleA(title.c_str());
+    platform::set_console_title(title);
 }
 
 } // namespace console

@@ -1,15 +1,13 @@
-// The file dialog on Windows: the common open and save dialogs in their
-// ANSI form, owned by the console window, with the choices fixed here.
+// Win32 body of the file dialog: GetOpenFileNameA and GetSaveFileNameA with
+// the flags and record size fixed here.
+#include "platform/file_dialog.hpp"
+
 #include <windows.h>
 #include <commdlg.h>
 
 #include <cstddef>
-#include <string>
 
-#include "inc/dialog.hpp"
-#include "rt/error.hpp"
-
-namespace dialog {
+namespace platform {
 
 namespace {
 
@@ -35,45 +33,36 @@ HWND console_window()
 
 } // namespace
 
-std::string LOADSAVEDIALOG(std::int32_t mode, const std::string& filter, std::int32_t filter_index,
-                           std::string& initial_folder, const std::string& default_extension)
+bool common_file_dialog(const FileDialog& dialog, std::string& chosen)
 {
-    RT_PROC("dialog", "LOADSAVEDIALOG");
     HWND owner = console_window();
-
-    static const std::string k_default("Alle Dateien (*.*)\0*.*\0\0", 24);
-    // The list must end in two NULs even when the caller's lacks them.
-    std::string filters = filter.empty() || filter[0] == '\0' ? k_default : filter + std::string(2, '\0');
-
     char file[1025] = {};
     for (int i = 0; i < 1023; ++i)
         file[i] = ' ';
     char file_title[1025] = {};
-    if (initial_folder.empty())
-        initial_folder = ".";
 
-    bool save = mode != 0;
     OPENFILENAMEA ofn{};
     ofn.lStructSize = k_record_size;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filters.c_str();
-    ofn.nFilterIndex = static_cast<DWORD>(filter_index);
+    ofn.lpstrFilter = dialog.filters.c_str();
+    ofn.nFilterIndex = static_cast<DWORD>(dialog.filter_index);
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
     ofn.lpstrFileTitle = file_title;
     ofn.nMaxFileTitle = sizeof file_title - 1;
-    ofn.lpstrInitialDir = initial_folder.c_str();
-    ofn.lpstrTitle = save ? "Datei Speichern" : "Datei \xD6" "ffnen";
-    ofn.Flags = save ? k_save_flags : k_open_flags;
-    ofn.lpstrDefExt = save ? default_extension.c_str() : nullptr;
+    ofn.lpstrInitialDir = dialog.initial_folder.c_str();
+    ofn.lpstrTitle = dialog.title.c_str();
+    ofn.Flags = dialog.save ? k_save_flags : k_open_flags;
+    ofn.lpstrDefExt = dialog.save ? dialog.default_extension.c_str() : nullptr;
 
-    BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    BOOL ok = dialog.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
     if (!ok)
-        return {};
+        return false;
     std::size_t n = 0;
     while (n < sizeof file && file[n] != '\0')
         ++n;
-    return detail::trim_blanks(std::string(file, n));
+    chosen.assign(file, n);
+    return true;
 }
 
-} // namespace dialog
+} // namespace platform

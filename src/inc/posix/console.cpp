@@ -2,14 +2,13 @@
 // goes to the terminal when standard output is one. A start from a desktop
 // menu has no terminal at all: there a runtime error report is also shown in
 // a message box.
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "inc/console.hpp"
+#include "platform/console.hpp"
+#include "platform/process.hpp"
 #include "rt/error.hpp"
 #include "screen/backend.hpp"
 
@@ -27,7 +26,7 @@ bool started_from_desktop_entry()
     if (!entry || !*entry)
         return false;
     const char* pid = std::getenv("GIO_LAUNCHED_DESKTOP_FILE_PID");
-    if (pid && *pid && std::strtol(pid, nullptr, 10) == static_cast<long>(::getpid()))
+    if (pid && *pid && std::strtol(pid, nullptr, 10) == static_cast<long>(platform::current_pid()))
         return true;
     const char* slash = std::strrchr(entry, '/');
     const char* name = slash ? slash + 1 : entry;
@@ -62,15 +61,12 @@ void SHOW(const std::string&)
 void CWINDOWTITLE(const std::string& title)
 {
     RT_PROC("console", "CWINDOWTITLE");
-    if (!::isatty(1))
-        return;
-    // Control bytes would end the escape sequence early.
+    // Control bytes would end the terminal's escape sequence early.
     std::string clean;
     for (char c : title)
         if (static_cast<unsigned char>(c) >= 32 && c != 127)
             clean.push_back(c);
-    std::printf("\x1b]0;%s\x07", clean.c_str());
-    std::fflush(stdout);
+    platform::set_console_title(clean);
 }
 
 } // namespace console

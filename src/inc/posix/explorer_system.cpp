@@ -1,20 +1,16 @@
 // Module explorer, POSIX bodies of the system queries: the mount that holds
 // a path, the first processor's load from /proc/stat, and downloads through
 // libcurl, loaded at run time so that the program never needs it to start.
-#include <dlfcn.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "inc/explorer_system.hpp"
+#include "platform/drive.hpp"
 #include "platform/fs.hpp"
+#include "platform/library.hpp"
+#include "platform/process.hpp"
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
@@ -29,41 +25,19 @@ std::string slurp(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// 1 or 0 for a block device by its removable flag, -1 for no block device.
-// A partition has no flag of its own: its disk, the folder above, has it.
-int removable_flag(const detail::Mount& m)
-{
-    std::string dev = "/sys/dev/block/" + std::to_string(m.major) + ":" + std::to_string(m.minor);
-    char real[PATH_MAX];
-    if (m.major == 0 || ::realpath(dev.c_str(), real) == nullptr) {
-        // File systems such as btrfs give anonymous numbers; ask the source.
-        struct stat st;
-        if (m.source.rfind("/dev/", 0) != 0 || ::stat(m.source.c_str(), &st) != 0 || !S_ISBLK(st.st_mode))
-            return -1;
-        dev = "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
-        if (::realpath(dev.c_str(), real) == nullptr)
-            return -1;
-    }
-    std::string disk = real;
-    if (::access((disk + "/partition").c_str(), F_OK) == 0)
-        disk = disk.substr(0, disk.rfind('/'));
-    std::string flag = slurp(disk + "/removable");
-    return !flag.empty() && flag[0] == '1' ? 1 : 0;
-}
-
 } // namespace
 
 std::string LAUFWERKSTYP(const char* root)
 {
     RT_PROC("explorer", "LAUFWERKSTYP");
-    char real[PATH_MAX];
+    std::string real;
     // Like GetDriveTypeA, no path means the current folder's.
-    if (::realpath(root != nullptr && *root != '\0' ? root : ".", real) == nullptr)
+    if (!platform::real_path(root != nullptr && *root != '\0' ? root : ".", real))
         return detail::drive_type_text(detail::k_drive_no_root);
     detail::Mount m;
     if (!detail::mount_of(slurp("/proc/self/mountinfo"), real, m))
         return detail::drive_type_text(detail::k_drive_unknown);
-    return detail::drive_type_text(detail::mount_drive_type(m, removable_flag(m)));
+    return detail::drive_type_text(detail::mount_drive_type(m, platform::removable_flag(m.major, m.minor, m.source)));
 }
 
 std::int8_t CPUAUSLASTUNG()
@@ -125,18 +99,18 @@ std::int32_t DOWNLOAD(const std::string& url, const std::string& file_name)
 std::int32_t detail::download_with(const char* library, const std::string& url, const std::string& file_name)
 {
     // Loaded on every call and never released, as urlmon.dll is.
-    void* lib = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    platform::Library lib = platform::load_library(library);
     if (lib == nullptr)
         return k_curl_failed_init;
-    auto init = reinterpret_cast<curl_init_fn>(::dlsym(lib, "curl_easy_init"));
-    auto setopt = reinterpret_cast<curl_setopt_fn>(::dlsym(lib, "curl_easy_setopt"));
-    auto perform = reinterpret_cast<curl_perform_fn>(::dlsym(lib, "curl_easy_perform"));
-    auto cleanup = reinterpret_cast<curl_cleanup_fn>(::dlsym(lib, "curl_easy_cleanup"));
+    auto init = reinterpret_cast<curl_init_fn>(platform::library_function(lib, "curl_easy_init"));
+    auto setopt = reinterpret_cast<curl_setopt_fn>(platform::library_function(lib, "curl_easy_setopt"));
+    auto perform = reinterpret_cast<curl_perform_fn>(platform::library_function(lib, "curl_easy_perform"));
+    auto cleanup = reinterpret_cast<curl_cleanup_fn>(platform::library_function(lib, "curl_easy_cleanup"));
     if (init == nullptr || setopt == nullptr || perform == nullptr || cleanup == nullptr)
         return k_curl_failed_init;
 
     // Into a name of its own beside the target, which appears only whole.
-    std::string part = file_name + ".part" + std::to_string(::getpid()) + "-" + std::to_string(++g_download_count);
+    std::string part = file_name + ".part" + std::to_string(platform::current_pid()) + "-" + std::to_string(++g_download_count);
     std::FILE* out = std::fopen(part.c_str(), "wb");
     if (out == nullptr)
         return k_curl_write_error;

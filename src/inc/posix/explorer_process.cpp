@@ -1,8 +1,6 @@
 // Module explorer, POSIX bodies of TASKLIST, TASKKILL and EXPLORER: the
 // process table comes from /proc, processes end by kill(2), and paths open
 // through xdg-open; the reports and their texts are those of the Windows tools.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -66,7 +64,7 @@ std::string TASKKILL(const std::string& image_name)
         if (p.image == image_name)
             collect_tree(p.pid, p.parent, children, seen, order);
 
-    const long long self = ::getpid();
+    const long long self = platform::current_pid();
     bool self_too = false;
     bool ended = false;
     bool failed = false;
