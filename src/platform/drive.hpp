@@ -9,7 +9,10 @@ namespace platform {
 // the current drive.
 int drive_type(const char* root);
 
-// POSIX only. The absolute path with every link resolved; false when it
+// POSIX only. The mount table as /proc/self/mountinfo gives it; empty when
+// it cannot be read.
+std::string mount_table();
+// The absolute path with every link resolved; false when it
 // cannot be resolved.
 bool real_path(const std::string& path, std::string& out);
 // The removable flag of block device major:minor, else (for numbers that

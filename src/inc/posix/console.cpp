@@ -35,13 +35,7 @@ bool started_from_desktop_entry()
 
 void report_in_box(const char* report)
 {
-    // The report's line breaks frame it on a console; the box needs none.
-    std::string text = report;
-    while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
-        text.erase(0, 1);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    screen::message_box("velmora", text);
+    screen::message_box("velmora", detail::report_text(report));
 }
 
 } // namespace

@@ -3,8 +3,6 @@
 // libcurl, loaded at run time so that the program never needs it to start.
 #include <atomic>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "inc/explorer_system.hpp"
 #include "platform/drive.hpp"
@@ -17,16 +15,6 @@
 
 namespace explorer {
 
-namespace {
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-} // namespace
-
 std::string LAUFWERKSTYP(const char* root)
 {
     RT_PROC("explorer", "LAUFWERKSTYP");
@@ -35,7 +23,7 @@ std::string LAUFWERKSTYP(const char* root)
     if (!platform::real_path(root != nullptr && *root != '\0' ? root : ".", real))
         return detail::drive_type_text(detail::k_drive_no_root);
     detail::Mount m;
-    if (!detail::mount_of(slurp("/proc/self/mountinfo"), real, m))
+    if (!detail::mount_of(platform::mount_table(), real, m))
         return detail::drive_type_text(detail::k_drive_unknown);
     return detail::drive_type_text(detail::mount_drive_type(m, platform::removable_flag(m.major, m.minor, m.source)));
 }

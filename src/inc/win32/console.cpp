@@ -40,13 +40,7 @@ void show_taken()
 void report_in_box(const char* report)
 {
     show_taken();
-    // The report's line breaks frame it on a console; the box needs none.
-    std::string text = report;
-    while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
-        text.erase(0, 1);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    platform::error_box("velmora", text);
+    platform::error_box("velmora", detail::report_text(report));
 }
 
 } // namespace

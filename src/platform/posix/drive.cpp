@@ -1,5 +1,5 @@
-// POSIX bodies of the drive queries: realpath, and the removable flag the
-// kernel shows under /sys/dev/block.
+// POSIX bodies of the drive queries: the mount table, realpath, and the
+// removable flag the kernel shows under /sys/dev/block.
 #include "platform/drive.hpp"
 
 #include <limits.h>
@@ -20,6 +20,11 @@ std::string slurp(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 } // namespace
+
+std::string mount_table()
+{
+    return slurp("/proc/self/mountinfo");
+}
 
 bool real_path(const std::string& path, std::string& out)
 {
