@@ -2,6 +2,7 @@
 // grid selection and colours, on the headless backend.
 #include <gtest/gtest.h>
 
+#include "screen/backend.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
 #include "support/window.hpp"
