@@ -87,9 +87,11 @@ struct HeadlessData {
     std::function<void()> idle_hook;
     int beeps = 0;
     bool fail_open = false;
-    Atomic<int> changes{0}; // bumped under the lock by the caller: no lock taken
+    Atomic<int> changes{0}; // bumped while the caller holds the lock, read without it
 };
 
+// Everything the layer keeps, its window included. The default value is the
+// layer at program start: a reset is one assignment.
 struct Data {
     // Window.
     bool window = false;
@@ -151,6 +153,7 @@ struct Data {
     Atomic<bool> no_sleep{false};
 };
 
+// Each operation of the layer locks once.
 struct State {
     std::mutex m;
     Data d;
