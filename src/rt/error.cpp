@@ -1,6 +1,7 @@
 // Runtime error report, procedure scope and signal mapping.
 #include "rt/error.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -322,7 +323,9 @@ void before_failure(void (*hook)())
 void at_end(void (*hook)())
 {
     std::lock_guard lock(g_end_mutex);
-    end_hooks().push_back(hook);
+    auto& hooks = end_hooks();
+    if (std::find(hooks.begin(), hooks.end(), hook) == hooks.end())
+        hooks.push_back(hook);
 }
 
 void at_failure(void (*hook)(const char* report))

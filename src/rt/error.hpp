@@ -52,7 +52,8 @@ void remove_on_abort_drop(int handle);
 // It must not fail itself.
 void before_failure(void (*hook)());
 
-// Hooks run before a normal end (e.g. closing the window); not on a runtime error.
+// Hooks run before a normal end (e.g. closing the window); not on a runtime
+// error. A hook given again is kept once.
 void at_end(void (*hook)());
 // Hooks run once a runtime error report has been written, just before the
 // exit, with the report's text: to show it where standard error is not seen,

@@ -27,7 +27,7 @@ struct Surface {
     bool window = false;
 };
 
-Surface surface(State& s, Target target)
+Surface surface(Data& s, Target target)
 {
     if (target == 0) {
         if (!s.window || s.fb.empty())
@@ -51,7 +51,7 @@ struct Rows {
     }
 };
 
-void finish(State& s, const Surface& sf, const Rows& rows)
+void finish(Data& s, const Surface& sf, const Rows& rows)
 {
     if (!sf.window || rows.last < rows.first)
         return;
@@ -124,8 +124,9 @@ void line(const Surface& sf, i64 x1, i64 y1, i64 x2, i64 y2, Color c, Rows& rows
 
 int DRAW_TEXT(Target target, int x, int y, const std::string& text, Color colour)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     Surface sf = surface(s, target);
     if (sf.px == nullptr)
         return 1;
@@ -162,8 +163,9 @@ int DRAW_TEXT(Target target, int x, int y, const std::string& text, Color colour
 
 void DRAW_LINE(Target target, int x1, int y1, int x2, int y2, Color colour, int kind)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     Surface sf = surface(s, target);
     if (sf.px == nullptr)
         return;
@@ -189,8 +191,9 @@ void DRAW_LINE(Target target, int x1, int y1, int x2, int y2, Color colour, int 
 
 void DRAW_PIXEL(Target target, int x, int y, Color colour)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     Surface sf = surface(s, target);
     if (sf.px == nullptr || x < 0 || y < 0 || x >= sf.w || y >= sf.h)
         return;
@@ -204,8 +207,9 @@ Target IMAGE_CREATE(int width, int height)
 {
     if (width < 1 || height < 1 || i64{width} * height > k_max_image_pixels)
         return 0;
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     // Buffers take the window's depth, so there is none without a window.
     if (!s.window)
         return 0;
@@ -226,8 +230,9 @@ Target IMAGE_CREATE(int width, int height)
 
 void IMAGE_DESTROY(Target image)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.images.erase(image);
 }
 

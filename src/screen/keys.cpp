@@ -14,12 +14,10 @@ namespace {
 // Takes the oldest pending code; -1 when none.
 int pop_code()
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
-    if (s.ring_head == s.ring_tail)
-        return -1;
-    int code = s.ring[static_cast<size_t>(s.ring_head)];
-    s.ring_head = (s.ring_head + 1) % k_ring;
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
+    int code = s.keys.pop();
     if (code >= k_char_code) {
         // A typed character is one byte here, as the Windows window gives it.
         int byte = cp1252_of(static_cast<char32_t>(code - k_char_code));
@@ -30,7 +28,7 @@ int pop_code()
 
 void sleep_ms(int ms)
 {
-    if (ms > 0 && !g_no_sleep.load(std::memory_order_relaxed))
+    if (ms > 0 && !state().d.no_sleep.load(std::memory_order_relaxed))
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
@@ -49,7 +47,8 @@ std::string KEY_POLL()
 
 int KEY_WAIT()
 {
-    if (!g_window_open.load()) {
+    const Data& s = state().d; // only its atomics, read without the lock
+    if (!s.window_open.load()) {
         // No window: a key from standard input; none at its end.
         std::fflush(stdout);
         int c = std::getchar();
@@ -60,7 +59,7 @@ int KEY_WAIT()
         int code = pop_code();
         if (code >= 0)
             return code;
-        if (!g_window_open.load())
+        if (!s.window_open.load())
             return 0;
         sleep_ms(20);
     }
@@ -69,9 +68,10 @@ int KEY_WAIT()
 int KEY_DOWN(int scan_code)
 {
     // Tight loops call this once per copied byte: no lock, no allocation.
-    if (scan_code < 0 || scan_code > 127 || !g_window_open.load(std::memory_order_relaxed))
+    const Data& s = state().d;
+    if (scan_code < 0 || scan_code > 127 || !s.window_open.load(std::memory_order_relaxed))
         return 0;
-    return g_held[static_cast<size_t>(scan_code)].load(std::memory_order_relaxed) ? -1 : 0;
+    return s.held[static_cast<size_t>(scan_code)].load(std::memory_order_relaxed) ? -1 : 0;
 }
 
 void WAIT_MS(int milliseconds)
@@ -90,9 +90,9 @@ void BEEP_TONE()
 {
     Backend* b = nullptr;
     {
-        State& s = state();
-        std::lock_guard lock(s.m);
-        b = s.window ? s.backend.get() : nullptr;
+        State& st = state();
+        std::lock_guard lock(st.m);
+        b = st.d.window ? st.d.backend.get() : nullptr;
     }
     if (b)
         b->beep();

@@ -4,14 +4,11 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/terminal.hpp"
+
 namespace screen::detail {
 
-// Typed text is UTF-8 where names are (POSIX); the Windows window gives ANSI bytes.
-#ifdef _WIN32
-constexpr bool k_typed_utf8 = false;
-#else
-constexpr bool k_typed_utf8 = true;
-#endif
+using platform::k_typed_utf8;
 
 struct LineEditor {
     enum class Result { edited, moved, ignored, done, beep };

@@ -20,7 +20,7 @@ struct Echo {
 };
 
 // Row and column of cell i of the line; scrolls when it falls below the grid.
-bool cell_of(State& s, Echo& e, std::size_t i, int& row, int& col)
+bool cell_of(Data& s, Echo& e, std::size_t i, int& row, int& col)
 {
     long long linear = static_cast<long long>(e.row0 - 1) * s.columns + (e.col0 - 1) + static_cast<long long>(i);
     row = static_cast<int>(linear / s.columns) + 1;
@@ -35,7 +35,7 @@ bool cell_of(State& s, Echo& e, std::size_t i, int& row, int& col)
     return row >= 1;
 }
 
-void draw_mark(State& s, Echo& e, std::size_t i, bool on)
+void draw_mark(Data& s, Echo& e, std::size_t i, bool on)
 {
     int row, col;
     if (!cell_of(s, e, i, row, col))
@@ -56,7 +56,7 @@ void draw_mark(State& s, Echo& e, std::size_t i, bool on)
 }
 
 // Redraws the line from byte offset `from` on, one cell per character.
-void redraw(State& s, Echo& e, const LineEditor& ed, std::size_t from)
+void redraw(Data& s, Echo& e, const LineEditor& ed, std::size_t from)
 {
     if (e.mark >= 0)
         draw_mark(s, e, static_cast<std::size_t>(e.mark), false);
@@ -88,15 +88,16 @@ std::string read_console_line(const std::string& prompt)
 std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool end_line)
 {
     std::string shown_prompt = prompt + (add_question_mark ? "? " : "");
-    if (!g_window_open.load())
+    if (!state().d.window_open.load())
         return first_item(read_console_line(shown_prompt));
 
     TEXT_PRINT(shown_prompt, false);
-    State& s = state();
+    State& st = state();
+    Data& s = st.d;
     LineEditor ed;
     Echo e;
     {
-        std::lock_guard lock(s.m);
+        std::lock_guard lock(st.m);
         ed.columns = s.columns;
         e.row0 = s.cur_row;
         e.col0 = s.cur_col;
@@ -108,12 +109,11 @@ std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool e
         idle_backend();
         bool beep = false;
         {
-            std::lock_guard lock(s.m);
+            std::lock_guard lock(st.m);
             if (!s.window)
                 break;
-            while (!done && s.ring_head != s.ring_tail) {
-                int code = s.ring[static_cast<size_t>(s.ring_head)];
-                s.ring_head = (s.ring_head + 1) % k_ring;
+            while (!done && !s.keys.empty()) {
+                int code = s.keys.pop();
                 std::size_t before = ed.pos;
                 switch (ed.key(code)) {
                 case LineEditor::Result::done: done = true; break;
@@ -129,11 +129,11 @@ std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool e
         }
         if (beep)
             BEEP_TONE();
-        else if (!done && !g_no_sleep.load(std::memory_order_relaxed))
+        else if (!done && !s.no_sleep.load(std::memory_order_relaxed))
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     {
-        std::lock_guard lock(s.m);
+        std::lock_guard lock(st.m);
         if (s.window) {
             if (e.mark >= 0)
                 draw_mark(s, e, static_cast<std::size_t>(e.mark), false);

@@ -11,11 +11,12 @@ using namespace detail;
 
 bool message_box(const std::string& title, const std::string& text)
 {
-    State& s = state();
+    State& st = state();
+    Data& s = st.d;
     Backend* open = nullptr;
     BackendFactory factory = nullptr;
     {
-        std::unique_lock lock(s.m, std::defer_lock);
+        std::unique_lock lock(st.m, std::defer_lock);
         // A failure under the screen lock gets no box rather than a hang.
         for (int i = 0; i < 500 && !lock.try_lock(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

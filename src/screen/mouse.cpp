@@ -7,8 +7,9 @@ using namespace detail;
 
 Mouse MOUSE_READ()
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     Mouse m; // -1 for every value, status 1
     if (!s.window || !s.active || !s.inside)
         return m;

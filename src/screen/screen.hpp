@@ -1,6 +1,8 @@
 // The screen layer: one graphics window with a character grid laid over it,
-// line input, keyboard, timing, sound, pixel drawing and the mouse.
-// Before a window is open, text goes to standard output.
+// line input, keyboard, timing, sound, pixel drawing and the mouse. It sits
+// on the runtime and the platform layer; its window comes from a backend
+// (backends/: SDL2, Win32, headless). Before a window is open, text goes to
+// standard output.
 #pragma once
 #include <cstdint>
 #include <string>

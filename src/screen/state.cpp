@@ -9,17 +9,13 @@
 
 namespace screen::detail {
 
-std::array<std::atomic<std::uint8_t>, 128> g_held{};
-std::atomic<bool> g_window_open{false};
-std::atomic<bool> g_no_sleep{false};
-
 State& state()
 {
     static State s;
     return s;
 }
 
-void mark_dirty(State& s, int first_row, int last_row)
+void mark_dirty(Data& s, int first_row, int last_row)
 {
     first_row = std::max(first_row, 0);
     last_row = std::min(last_row, s.height - 1);
@@ -31,13 +27,13 @@ void mark_dirty(State& s, int first_row, int last_row)
         s.dirty_last = last_row;
 }
 
-void notify(State& s)
+void notify(Data& s)
 {
     if (s.window && s.backend && s.dirty_first >= 0)
         s.backend->changed();
 }
 
-void invalidate_cells(State& s, int y0, int y1)
+void invalidate_cells(Data& s, int y0, int y1)
 {
     if (s.cells.empty() || s.font_height <= 0)
         return;
@@ -50,7 +46,7 @@ void invalidate_cells(State& s, int y0, int y1)
     }
 }
 
-void draw_cell(State& s, int row, int col, std::uint8_t ch)
+void draw_cell(Data& s, int row, int col, std::uint8_t ch)
 {
     Cell& cell = s.cells[static_cast<size_t>((row - 1) * s.columns + (col - 1))];
     s.touched_rows[static_cast<size_t>(row - 1)] = 1;
@@ -69,7 +65,7 @@ void draw_cell(State& s, int row, int col, std::uint8_t ch)
     mark_dirty(s, y0, y0 + s.font_height - 1);
 }
 
-void scroll_if_needed(State& s)
+void scroll_if_needed(Data& s)
 {
     if (s.cur_row <= s.rows)
         return;
@@ -93,7 +89,7 @@ void scroll_if_needed(State& s)
     mark_dirty(s, 0, s.rows * s.font_height - 1);
 }
 
-void put_byte(State& s, std::uint8_t ch)
+void put_byte(Data& s, std::uint8_t ch)
 {
     switch (ch) {
     case 8:
@@ -123,7 +119,7 @@ void put_byte(State& s, std::uint8_t ch)
     put_glyph(s, ch);
 }
 
-void put_glyph(State& s, std::uint8_t ch)
+void put_glyph(Data& s, std::uint8_t ch)
 {
     if (s.window)
         draw_cell(s, s.cur_row, s.cur_col, ch);
@@ -138,9 +134,9 @@ void idle_backend()
 {
     Backend* b = nullptr;
     {
-        State& s = state();
-        std::lock_guard lock(s.m);
-        b = s.backend.get();
+        State& st = state();
+        std::lock_guard lock(st.m);
+        b = st.d.backend.get();
     }
     if (b)
         b->idle();
@@ -153,15 +149,17 @@ using namespace detail;
 
 void set_backend_factory(BackendFactory factory)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.factory = factory;
 }
 
 bool take_changes(std::uint32_t* dst, int& first_row, int& last_row)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     if (!s.window || s.dirty_first < 0)
         return false;
     first_row = s.dirty_first;
@@ -177,14 +175,10 @@ namespace {
 
 void push_code(int code)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
-    // 16 slots hold at most 15 codes: a full ring drops its oldest.
-    int next = (s.ring_tail + 1) % k_ring;
-    if (next == s.ring_head)
-        s.ring_head = (s.ring_head + 1) % k_ring;
-    s.ring[static_cast<size_t>(s.ring_tail)] = code;
-    s.ring_tail = next;
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
+    s.keys.push(code);
 }
 
 } // namespace
@@ -224,41 +218,45 @@ void input_extended(int scan_code)
 void input_key(int scan_code, bool down)
 {
     if (scan_code >= 0 && scan_code < 128)
-        g_held[static_cast<size_t>(scan_code)].store(down ? 1 : 0, std::memory_order_relaxed);
+        state().d.held[static_cast<size_t>(scan_code)].store(down ? 1 : 0, std::memory_order_relaxed);
 }
 
 void input_release_all_keys()
 {
-    for (auto& k : g_held)
+    for (auto& k : state().d.held)
         k.store(0, std::memory_order_relaxed);
 }
 
 void input_mouse_move(int x, int y)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.mouse_x = x;
     s.mouse_y = y;
 }
 
 void input_mouse_buttons(int mask)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.mouse_buttons = mask;
 }
 
 void input_mouse_wheel(int delta)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.mouse_wheel += delta;
 }
 
 void input_focus(bool active)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.active = active;
     if (!active)
         input_release_all_keys();
@@ -266,8 +264,9 @@ void input_focus(bool active)
 
 void input_pointer_inside(bool inside)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.inside = inside;
 }
 

@@ -1,8 +1,10 @@
-// The screen layer's one state, behind one mutex. Internal to src/screen.
+// The screen layer's one state: a mutex and the data it guards, whose default
+// value is the layer at program start. Internal to src/screen.
 #pragma once
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,16 +30,69 @@ struct Image {
     std::vector<std::uint32_t> pixels;
 };
 
-constexpr int k_ring = 16;
 // A typed character beyond ASCII enters the key buffer as this plus its code
 // point, so the line input gets it whole; the other key users see one byte.
 constexpr int k_char_code = 1 << 24;
 constexpr Color k_default_fg = 0xFFAAAAAA;
 constexpr Color k_default_bg = 0xFF000000;
 
-struct State {
-    std::mutex m;
+// An atomic that copies by value, so the data holding it resets by assignment.
+template <class T>
+struct Atomic : std::atomic<T> {
+    constexpr Atomic(T value = T{}) noexcept : std::atomic<T>(value) {}
+    Atomic(const Atomic& other) noexcept : std::atomic<T>(other.load()) {}
+    Atomic& operator=(const Atomic& other) noexcept
+    {
+        this->store(other.load());
+        return *this;
+    }
+};
 
+// The key buffer: codes below 256 are bytes, from k_char_code on typed
+// characters, the others extended codes. 16 slots hold at most 15 codes.
+class KeyRing {
+public:
+    static constexpr int k_slots = 16;
+    // A full ring drops its oldest code.
+    void push(int code)
+    {
+        int next = (tail_ + 1) % k_slots;
+        if (next == head_)
+            head_ = (head_ + 1) % k_slots;
+        slots_[static_cast<std::size_t>(tail_)] = code;
+        tail_ = next;
+    }
+    // The oldest code; -1 when none is pending.
+    int pop()
+    {
+        if (empty())
+            return -1;
+        int code = slots_[static_cast<std::size_t>(head_)];
+        head_ = (head_ + 1) % k_slots;
+        return code;
+    }
+    bool empty() const { return head_ == tail_; }
+    int pending() const { return (tail_ - head_ + k_slots) % k_slots; }
+    bool full() const { return pending() == k_slots - 1; }
+
+private:
+    std::array<int, k_slots> slots_{};
+    int head_ = 0; // oldest
+    int tail_ = 0; // next free
+};
+
+// What the headless backend is told and what tests ask of it.
+struct HeadlessData {
+    std::deque<int> queue; // keys waiting for room in the key buffer
+    std::function<void()> idle_hook;
+    int beeps = 0;
+    bool fail_open = false;
+    Atomic<int> changes{0}; // bumped while the caller holds the lock, read without it
+};
+
+// Everything the layer keeps, its window included. The default value is the
+// layer at program start: a reset is one assignment.
+struct Data {
     // Window.
     bool window = false;
     int width = 0;
@@ -58,6 +113,12 @@ struct State {
     Color bg = k_default_bg;
     std::vector<Cell> cells;
 
+    // Colours while no window is open (palette indices).
+    struct {
+        Color fg = 7;
+        Color bg = 0;
+    } console;
+
     // What changed since the last presentation (pixel rows) and since the
     // last clear (text rows), so neither has to touch the whole window.
     int dirty_first = -1;
@@ -66,11 +127,7 @@ struct State {
     bool pixels_drawn = false;
     Color cleared_bg = k_default_bg;
 
-    // Key buffer: codes below 256 are bytes, from k_char_code on typed
-    // characters, the others extended codes.
-    std::array<int, k_ring> ring{};
-    int ring_head = 0; // oldest
-    int ring_tail = 0; // next free
+    KeyRing keys;
 
     // Mouse.
     int mouse_x = 0;
@@ -85,25 +142,34 @@ struct State {
 
     // Tests watch what is printed, and where, through this.
     std::function<void(int row, int column, const std::string& text)> print_hook;
+
+    HeadlessData headless;
+
+    // Read and written without the lock. KEY_DOWN reads the held keys in
+    // tight loops; the window thread may write them at any time.
+    std::array<Atomic<std::uint8_t>, 128> held{};
+    Atomic<bool> window_open{false};
+    // Fuzzing runs the program thousands of times: its pauses may be skipped.
+    Atomic<bool> no_sleep{false};
+};
+
+// Each operation of the layer locks once.
+struct State {
+    std::mutex m;
+    Data d;
 };
 
 State& state();
 
-// Read without the lock: held keys and whether a window is open.
-extern std::array<std::atomic<std::uint8_t>, 128> g_held;
-extern std::atomic<bool> g_window_open;
-// Fuzzing runs the program thousands of times: its pauses may be skipped.
-extern std::atomic<bool> g_no_sleep;
-
 // Helpers that expect the lock held.
-void mark_dirty(State& s, int first_row, int last_row);
-void draw_cell(State& s, int row, int col, std::uint8_t ch);
-void put_byte(State& s, std::uint8_t ch); // printing rules except the bell
-void put_glyph(State& s, std::uint8_t ch); // the glyph at the cursor, even for control bytes
-void scroll_if_needed(State& s);
-void notify(State& s);
+void mark_dirty(Data& s, int first_row, int last_row);
+void draw_cell(Data& s, int row, int col, std::uint8_t ch);
+void put_byte(Data& s, std::uint8_t ch); // printing rules except the bell
+void put_glyph(Data& s, std::uint8_t ch); // the glyph at the cursor, even for control bytes
+void scroll_if_needed(Data& s);
+void notify(Data& s);
 // Marks the cells over pixel rows [y0, y1] as no longer matching the grid.
-void invalidate_cells(State& s, int y0, int y1);
+void invalidate_cells(Data& s, int y0, int y1);
 void idle_backend();
 
 } // namespace screen::detail

@@ -2,36 +2,23 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/terminal.hpp"
 #include "rt/error.hpp"
 #include "rt/number.hpp"
 #include "screen/state.hpp"
-
-#ifdef _WIN32
-#include <io.h>
-#define SCREEN_ISATTY _isatty
-#else
-#include <unistd.h>
-#define SCREEN_ISATTY ::isatty
-#endif
 
 namespace screen {
 using namespace detail;
 
 namespace {
 
-// Console colours when no window is open (palette indices).
-struct ConsoleColours {
-    Color fg = 7;
-    Color bg = 0;
-} g_console;
-
 // Detaches the backend; the caller closes it after unlocking, since its
 // thread may be waiting for the lock.
-[[nodiscard]] std::unique_ptr<Backend> close_window(State& s)
+[[nodiscard]] std::unique_ptr<Backend> close_window(Data& s)
 {
     auto old = std::move(s.backend);
     s.window = false;
-    g_window_open.store(false);
+    s.window_open.store(false);
     input_release_all_keys();
     s.fb.clear();
     s.cells.clear();
@@ -47,7 +34,7 @@ void shut(std::unique_ptr<Backend> b)
         b->close();
 }
 
-void set_grid(State& s, int columns, int rows, int font_height)
+void set_grid(Data& s, int columns, int rows, int font_height)
 {
     s.columns = columns;
     s.rows = rows;
@@ -62,7 +49,7 @@ void set_grid(State& s, int columns, int rows, int font_height)
     mark_dirty(s, 0, s.height - 1);
 }
 
-void print_locked(State& s, const std::string& text, size_t from, size_t to)
+void print_locked(Data& s, const std::string& text, size_t from, size_t to)
 {
     for (size_t i = from; i < to; ++i)
         put_byte(s, static_cast<std::uint8_t>(text[i]));
@@ -70,9 +57,9 @@ void print_locked(State& s, const std::string& text, size_t from, size_t to)
 
 void end_program_hook()
 {
-    State& s = state();
-    std::unique_lock lock(s.m);
-    auto old = close_window(s);
+    State& st = state();
+    std::unique_lock lock(st.m);
+    auto old = close_window(st.d);
     lock.unlock();
     shut(std::move(old));
 }
@@ -81,9 +68,10 @@ void end_program_hook()
 
 int SCREEN_TEXT_MODE()
 {
-    State& s = state();
+    State& st = state();
     {
-        std::unique_lock lock(s.m);
+        Data& s = st.d;
+        std::unique_lock lock(st.m);
         auto old = close_window(s);
         lock.unlock();
         shut(std::move(old));
@@ -93,7 +81,7 @@ int SCREEN_TEXT_MODE()
         s.cur_row = 1;
         s.cur_col = 1;
     }
-    if (SCREEN_ISATTY(1)) {
+    if (platform::stdout_is_terminal()) {
         std::fputs("\x1b[2J\x1b[H", stdout);
         std::fflush(stdout);
     }
@@ -104,8 +92,9 @@ int SCREEN_OPEN(int width, int height, int depth)
 {
     if (width < 8 || height < 8 || width > 8192 || height > 8192 || depth != 32)
         return 1;
-    State& s = state();
-    std::unique_lock lock(s.m);
+    State& st = state();
+    std::unique_lock lock(st.m);
+    Data& s = st.d;
     auto old = close_window(s);
     BackendFactory factory = s.factory;
     lock.unlock();
@@ -114,12 +103,9 @@ int SCREEN_OPEN(int width, int height, int depth)
     auto backend = factory ? factory() : make_headless_backend();
     if (!backend || !backend->open(width, height))
         return 1;
+    // The window closes on the way out; the runtime keeps one of each hook.
+    rt::at_end(end_program_hook);
     lock.lock();
-    static bool hooked = false;
-    if (!hooked) {
-        hooked = true;
-        rt::at_end(end_program_hook);
-    }
     s.backend = std::move(backend);
     s.width = width;
     s.height = height;
@@ -129,19 +115,20 @@ int SCREEN_OPEN(int width, int height, int depth)
     s.mouse_x = s.mouse_y = 0;
     s.mouse_buttons = 0;
     s.mouse_wheel = 0;
-    s.ring_head = s.ring_tail = 0;
+    s.keys = KeyRing{};
     set_grid(s, width / 8, height / 16, 16);
     if (!s.title.empty())
         s.backend->set_title(s.title);
-    g_window_open.store(true);
+    s.window_open.store(true);
     notify(s);
     return 0;
 }
 
 void WINDOW_TITLE(const std::string& text)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.title = text.substr(0, 127);
     if (s.window)
         s.backend->set_title(s.title);
@@ -149,8 +136,9 @@ void WINDOW_TITLE(const std::string& text)
 
 Info SCREEN_INFO()
 {
-    State& s = state();
-    std::unique_lock lock(s.m);
+    State& st = state();
+    std::unique_lock lock(st.m);
+    Data& s = st.d;
     Info info;
     if (s.window) {
         info.width = s.width;
@@ -174,8 +162,9 @@ Info SCREEN_INFO()
 
 std::int32_t TEXT_WIDTH(int columns, int rows)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     if (columns < 1 && rows < 1)
         return s.columns + 65536 * s.rows;
     if (!s.window) {
@@ -198,14 +187,15 @@ std::int32_t TEXT_WIDTH(int columns, int rows)
 
 std::uint32_t TEXT_COLOR(Color fg, Color bg, int which)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     if (!s.window) {
-        std::uint32_t prev = (g_console.fg & 0xFFFFu) | (g_console.bg << 16);
+        std::uint32_t prev = (s.console.fg & 0xFFFFu) | (s.console.bg << 16);
         if (which & k_set_fg)
-            g_console.fg = fg;
+            s.console.fg = fg;
         if (which & k_set_bg)
-            g_console.bg = bg;
+            s.console.bg = bg;
         return prev;
     }
     std::uint32_t prev = s.fg;
@@ -218,8 +208,9 @@ std::uint32_t TEXT_COLOR(Color fg, Color bg, int which)
 
 void TEXT_PRINT(const std::string& text, bool end_line)
 {
-    State& s = state();
-    std::unique_lock lock(s.m);
+    State& st = state();
+    std::unique_lock lock(st.m);
+    Data& s = st.d;
     if (!s.window) {
         lock.unlock();
         std::fwrite(text.data(), 1, text.size(), stdout);
@@ -252,8 +243,9 @@ void TEXT_PRINT(const std::string& text, bool end_line)
 
 void print_glyphs(const std::string& glyphs, bool end_line)
 {
-    State& s = state();
-    std::unique_lock lock(s.m);
+    State& st = state();
+    std::unique_lock lock(st.m);
+    Data& s = st.d;
     if (!s.window) {
         lock.unlock();
         // A terminal shows the same characters and acts on none of them.
@@ -285,8 +277,9 @@ void TEXT_PRINT_REAL(double value, bool end_line)
 
 std::int32_t TEXT_LOCATE(int row, int column)
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     bool row_ok = row == 0 || (row >= 1 && row <= s.rows);
     bool col_ok = column == 0 || (column >= 1 && column <= s.columns);
     if (row_ok && col_ok) {
@@ -300,12 +293,13 @@ std::int32_t TEXT_LOCATE(int row, int column)
 
 void TEXT_CLEAR()
 {
-    State& s = state();
-    std::lock_guard lock(s.m);
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
     s.cur_row = 1;
     s.cur_col = 1;
     if (!s.window) {
-        if (SCREEN_ISATTY(1)) {
+        if (platform::stdout_is_terminal()) {
             std::fputs("\x1b[2J\x1b[H", stdout);
             std::fflush(stdout);
         }

@@ -128,6 +128,19 @@ TEST(EndProgram, RunsEndHooksAndExitsWithTheStatus)
     EXPECT_EQ(r.out, "closed");
 }
 
+TEST(EndProgram, AHookGivenAgainRunsOnce)
+{
+    auto r = testsupport::run_child([] {
+        auto hook = [] { std::fputs("closed;", stdout); };
+        rt::at_end(hook);
+        rt::at_end([] { std::fputs("other;", stdout); });
+        rt::at_end(hook); // the window registers its hook at every open
+        rt::end_program(0);
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "other;closed;");
+}
+
 } // namespace
 
 namespace {

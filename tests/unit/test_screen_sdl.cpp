@@ -204,7 +204,7 @@ bool drained()
 {
     auto& s = detail::state();
     std::lock_guard lock(s.m);
-    return s.dirty_first < 0;
+    return s.d.dirty_first < 0;
 }
 
 void push(SDL_Event e)

@@ -2,6 +2,7 @@
 // grid selection and colours, on the headless backend.
 #include <gtest/gtest.h>
 
+#include "screen/backend.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
 #include "support/window.hpp"
@@ -185,6 +186,40 @@ TEST(Window, OpenRefusesBadModesAndFailingBackends)
     EXPECT_EQ(i.pitch, 0);
     EXPECT_EQ(SCREEN_TEXT_MODE(), 0);
     EXPECT_EQ(TEXT_WIDTH(-1, -1), 80 + 65536 * 25);
+}
+
+TEST(Window, ResetReturnsEveryPartOfTheLayerToItsStart)
+{
+    st::reset();
+    // Left behind by a test without a window, and by one with a window.
+    TEXT_COLOR(14, 1, k_set_both);
+    ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0);
+    WINDOW_TITLE("alt");
+    TEXT_COLOR(0xFF00FF00, 0xFF0000FF, k_set_both);
+    TEXT_PRINT("x", false);
+    headless::hold(scan::esc, true);
+    input_char('k');
+    headless::type("queued");
+    BEEP_TONE();
+    int idles = 0;
+    headless::on_idle([&idles] { ++idles; });
+    headless::fail_next_open();
+
+    st::reset();
+    EXPECT_FALSE(st::window_open());
+    EXPECT_EQ(TEXT_COLOR(0, 0, 0), 7u) << "the console's colours start as 7 on 0";
+    EXPECT_EQ(st::title(), "");
+    EXPECT_EQ(st::pending_keys(), 0);
+    EXPECT_EQ(headless::beeps(), 0);
+    EXPECT_EQ(headless::presents(), 0);
+    EXPECT_EQ(TEXT_LOCATE(0, 0), 1 + 256 * 1);
+    ASSERT_EQ(SCREEN_OPEN(800, 400, 32), 0) << "the failed open asked for before the reset is gone";
+    EXPECT_EQ(KEY_DOWN(scan::esc), 0);
+    EXPECT_EQ(KEY_POLL(), "") << "neither buffered nor queued keys survive";
+    EXPECT_EQ(idles, 0);
+    EXPECT_EQ(TEXT_COLOR(0, 0, 0), 0xFFAAAAAAu);
+    EXPECT_EQ(st::cell_bg(1, 1), 0xFF000000u);
+    st::reset();
 }
 
 TEST(Window, TextModeClosesTheWindow)
