@@ -91,8 +91,9 @@ TEST(ProcessTable, ADetachedProgramIsListedUnderUsAndEnded)
     ASSERT_TRUE(platform::list_processes(procs));
     long long me = platform::current_pid(), child = 0;
     for (const auto& p : procs) {
-        if (p.pid == me)
+        if (p.pid == me) {
             EXPECT_EQ(p.image, "test_platform_process_win32.exe");
+        }
         if (p.parent == me && p.image == "test_platform_process_win32.exe")
             child = p.pid;
     }
