@@ -38,7 +38,8 @@ rt_sources=()
 for src in "$root"/src/rt/*.cpp; do
     [[ $src == *_win32.cpp ]] || rt_sources+=("$src")
 done
-rt_platform=(src/platform/posix/fs.cpp src/platform/posix/fs_data.cpp src/platform/path_mode.cpp)
+rt_platform=(src/platform/posix/fs.cpp src/platform/posix/fs_data.cpp src/platform/posix/signals.cpp
+             src/platform/posix/streams.cpp src/platform/path_mode.cpp)
 
 mkdir -p "$out"
 failed=()

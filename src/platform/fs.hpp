@@ -27,11 +27,9 @@ struct FileFacts {
 // create: made empty, or emptied; create_new: made here and now, never
 // through a link and never over what is there.
 enum class OpenMode { read, read_write, create, create_new };
-#ifndef _WIN32
 // Opens a regular file; never blocks on a FIFO and never gives a folder.
 // -1 when it cannot. One status call, whose facts the caller keeps.
 int open_regular(const std::string& path, OpenMode mode, FileFacts& facts);
-#endif
 bool close_fd(int fd);
 // `got` is 0 at the end of the file.
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got);
@@ -60,11 +58,17 @@ std::string path_of_system_text(const std::string& text);
 // "x+b" makes a new file, refusing a taken name (a link included); nullptr
 // when it cannot be opened.
 std::FILE* open_stream(const std::string& path, const char* mode);
-#ifdef _WIN32
-// What the wide-character calls take: the path from UTF-8 or the ANSI code
-// page as set; a long one in the \\?\ form. Empty for a path no call takes.
-std::wstring wide_path(const std::string& path);
-#endif
+
+// A file name made ready beforehand (which allocates) to be deleted where
+// nothing may allocate: in a signal handler, or on a failing program's way
+// out. nullptr for a path no call takes.
+struct ReadyName;
+ReadyName* make_ready_name(const std::string& path);
+void free_ready_name(ReadyName* name);
+// Deletes the file of that name; safe in a signal handler.
+void delete_ready_name(const ReadyName* name);
+// The system refuses to delete a file while it is open.
+bool open_files_block_deletion();
 
 // true when the folder was made (false when it exists or cannot be made).
 bool make_dir(const std::string& path);

@@ -23,7 +23,6 @@ int run_program_wait(const std::string& program, const std::string& tail);
 long long current_pid();
 bool process_alive(long long pid);
 
-#ifndef _WIN32
 // Starts argv[0] (looked up on the search path) in a session of its own and
 // does not wait; nothing is left to reap. False when it could not be started.
 bool spawn_detached(const std::vector<std::string>& argv);
@@ -37,6 +36,5 @@ struct ProcessEntry {
 bool list_processes(std::vector<ProcessEntry>& out);
 // Ends a process at once: 0, or the errno of the failure.
 int kill_process(long long pid);
-#endif
 
 } // namespace platform

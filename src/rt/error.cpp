@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
@@ -11,32 +10,15 @@
 #include <vector>
 
 #include "platform/fs.hpp"
+#include "platform/signals.hpp"
+#include "platform/streams.hpp"
 #include "rt/files.hpp"
-
-#ifdef _WIN32
-#include <cwchar>
-#include <fcntl.h>
-#include <io.h>
-#include <stdio.h>
-#define RT_WRITE _write
-#else
-#include <pthread.h>
-#include <unistd.h>
-#define RT_WRITE ::write
-#define RT_UNLINK ::unlink
-#endif
 
 namespace rt {
 namespace {
 
 thread_local const char* t_module = nullptr;
 thread_local const char* t_proc = nullptr;
-#ifndef _WIN32
-// A request from outside may land on any thread (the window's); it is
-// handed to the program thread, whose procedure the report names.
-pthread_t g_program_thread;
-thread_local bool t_program_thread = false;
-#endif
 
 const char* const k_names[18] = {
     "",
@@ -85,51 +67,24 @@ int format_report(char* out, size_t size, int number, const char* module, const 
 
 void write_all(const char* s, int n)
 {
-#ifdef _WIN32
-    // A text-mode stream would turn the report's CR LF into CR CR LF.
-    _setmode(2, _O_BINARY);
-#endif
-    while (n > 0) {
-        auto w = RT_WRITE(2, s, static_cast<unsigned>(n));
-        if (w <= 0)
-            return;
-        s += w;
-        n -= static_cast<int>(w);
-    }
+    if (n > 0)
+        platform::write_standard_error(s, static_cast<std::size_t>(n));
 }
 
-char g_removal[4096] = {0};
-#ifdef _WIN32
-// The same path as the wide-character call takes it, made when it is set.
-wchar_t g_removal_wide[4096] = {0};
-#endif
-
-// Owned copies; the signal path only reads the pointers. Signals from
-// outside are handed to the program thread, which alone changes these.
+// Names made ready when they are set; the signal path only reads the
+// pointers. Signals from outside are handed to the program thread, which
+// alone changes these.
+std::atomic<platform::ReadyName*> g_removal{nullptr};
+// As long as a path may be on POSIX (PATH_MAX); a longer one is not kept.
+constexpr std::size_t k_longest_removal = 4096;
 constexpr int k_more = 2048;
-std::atomic<char*> g_more[k_more];
-#ifdef _WIN32
-std::atomic<wchar_t*> g_more_wide[k_more];
-#endif
+std::atomic<platform::ReadyName*> g_more[k_more];
 
 void remove_pending_file()
 {
-#ifdef _WIN32
-    if (g_removal_wide[0] != L'\0')
-        _wunlink(g_removal_wide);
-#else
-    if (g_removal[0] != '\0')
-        RT_UNLINK(g_removal);
-#endif
-#ifdef _WIN32
-    for (auto& slot : g_more_wide)
-        if (wchar_t* path = slot.load())
-            _wunlink(path);
-#else
+    platform::delete_ready_name(g_removal.load());
     for (auto& slot : g_more)
-        if (char* path = slot.load())
-            RT_UNLINK(path);
-#endif
+        platform::delete_ready_name(slot.load());
 }
 
 std::atomic<void (*)()> g_before_failure{nullptr};
@@ -154,10 +109,9 @@ void run_failure_hooks(const char* report)
     // Once only: a failure inside the hook goes straight on to the report.
     if (auto hook = g_before_failure.exchange(nullptr))
         hook();
-#ifdef _WIN32
-    // The hooks remove half-written files, which Windows refuses while open.
-    close_files_for_exit();
-#endif
+    // The hooks remove half-written files, which some systems refuse while open.
+    if (platform::open_files_block_deletion())
+        close_files_for_exit();
     remove_pending_file();
     char buf[512];
     int n = format_report(buf, sizeof buf, number, t_module, t_proc, line);
@@ -168,27 +122,19 @@ void run_failure_hooks(const char* report)
     std::_Exit(number);
 }
 
-extern "C" void on_signal(int sig)
+void on_signal(platform::Signal sig)
 {
-#ifndef _WIN32
-    if (!t_program_thread && (sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT)) {
-        pthread_kill(g_program_thread, sig);
-        return;
-    }
-#endif
+    using platform::Signal;
     int number = 0;
     switch (sig) {
-    case SIGINT: number = 9; break;
-    case SIGILL: number = 10; break;
-    case SIGFPE: number = 11; break;
-    case SIGSEGV: number = 12; break;
-#ifdef SIGHUP
-    case SIGHUP: number = 13; break; // a closed terminal asks the program to end
-    case SIGQUIT: number = 15; break;
-#endif
-    case SIGTERM: number = 13; break;
-    case SIGABRT: number = 14; break;
-    default: number = 0; break;
+    case Signal::interrupt: number = 9; break;
+    case Signal::illegal_instruction: number = 10; break;
+    case Signal::floating_point: number = 11; break;
+    case Signal::segmentation: number = 12; break;
+    case Signal::hang_up: number = 13; break; // a closed terminal asks the program to end
+    case Signal::quit: number = 15; break;
+    case Signal::termination: number = 13; break;
+    case Signal::abort: number = 14; break;
     }
     remove_pending_file();
     char buf[512];
@@ -245,45 +191,15 @@ void fail_noline(int number)
 
 void install_signal_handlers()
 {
-#ifndef _WIN32
-    g_program_thread = pthread_self();
-    t_program_thread = true;
-#endif
-    for (int sig : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT})
-        std::signal(sig, on_signal);
-#ifdef SIGHUP
-    std::signal(SIGHUP, on_signal);
-    std::signal(SIGQUIT, on_signal);
-    // A file over the size limit is refused with EFBIG, which the copy
-    // reports, instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
+    platform::install_signal_handler(on_signal);
 }
 
 void remove_on_abort(const std::string& path)
 {
-#ifdef _WIN32
-    g_removal_wide[0] = L'\0';
-#endif
-    if (path.size() >= sizeof g_removal) {
-        g_removal[0] = '\0';
-        return;
-    }
-    // Cleared first so a signal in between never sees half a path.
-    g_removal[0] = '\0';
-    std::memcpy(g_removal + 1, path.c_str() + (path.empty() ? 0 : 1), path.size());
-    g_removal[path.size()] = '\0';
-    if (!path.empty())
-        g_removal[0] = path[0];
-#ifdef _WIN32
-    std::wstring wide = platform::wide_path(path);
-    if (wide.size() < sizeof g_removal_wide / sizeof g_removal_wide[0]) {
-        std::wmemcpy(g_removal_wide + 1, wide.c_str() + (wide.empty() ? 0 : 1), wide.size());
-        g_removal_wide[wide.size()] = L'\0';
-        if (!wide.empty())
-            g_removal_wide[0] = wide[0];
-    }
-#endif
+    // The old name is freed only once the new one is in place, so a signal
+    // in between deletes one or the other, never a freed one.
+    platform::ReadyName* ready = path.size() < k_longest_removal ? platform::make_ready_name(path) : nullptr;
+    platform::free_ready_name(g_removal.exchange(ready));
 }
 
 int remove_on_abort_add(const std::string& path)
@@ -291,15 +207,10 @@ int remove_on_abort_add(const std::string& path)
     for (int i = 0; i < k_more; ++i) {
         if (g_more[i].load() != nullptr)
             continue;
-        char* copy = new char[path.size() + 1];
-        std::memcpy(copy, path.c_str(), path.size() + 1);
-        g_more[i].store(copy);
-#ifdef _WIN32
-        std::wstring wide = platform::wide_path(path);
-        wchar_t* wcopy = new wchar_t[wide.size() + 1];
-        std::wmemcpy(wcopy, wide.c_str(), wide.size() + 1);
-        g_more_wide[i].store(wcopy);
-#endif
+        platform::ReadyName* ready = platform::make_ready_name(path);
+        if (ready == nullptr)
+            return -1;
+        g_more[i].store(ready);
         return i;
     }
     return -1;
@@ -307,12 +218,8 @@ int remove_on_abort_add(const std::string& path)
 
 void remove_on_abort_drop(int handle)
 {
-    if (handle >= 0 && handle < k_more) {
-#ifdef _WIN32
-        delete[] g_more_wide[handle].exchange(nullptr);
-#endif
-        delete[] g_more[handle].exchange(nullptr);
-    }
+    if (handle >= 0 && handle < k_more)
+        platform::free_ready_name(g_more[handle].exchange(nullptr));
 }
 
 void before_failure(void (*hook)())

@@ -38,13 +38,14 @@ private:
 void install_signal_handlers();
 
 // A file to delete if a runtime error or a signal ends the program (a
-// half-written temporary); an empty path clears it. Kept in a fixed buffer
-// so the signal path can delete it without allocating.
+// half-written temporary); an empty path clears it. Its name is made ready
+// here, so the signal path can delete it without allocating.
 void remove_on_abort(const std::string& path);
 
 // More files to delete on such an end (finished copies not yet under their
 // names); the number returned drops one again. -1 when every place is
-// taken, and then the caller must not leave the file waiting.
+// taken (or the path is one no system call takes), and then the caller
+// must not leave the file waiting.
 int remove_on_abort_add(const std::string& path);
 void remove_on_abort_drop(int handle);
 // Run once when a runtime error (not a signal) ends the program, before

@@ -1,14 +1,7 @@
 // File table: one slot per file number. Text files are C streams; binary
-// files on POSIX are bare descriptors, so copying moves data in large
-// aligned blocks or inside the kernel, and get a stream only when a line
-// is read from one.
+// files are bare descriptors, so copying moves data in large aligned blocks
+// or inside the kernel, and get a stream only when a line is read from one.
 #include "rt/files.hpp"
-
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 #include <algorithm>
 #include <array>
@@ -20,6 +13,7 @@
 #include <new>
 
 #include "platform/fs.hpp"
+#include "platform/streams.hpp"
 #include "rt/error.hpp"
 
 namespace rt {
@@ -29,7 +23,7 @@ enum class Kind { closed, text_in, text_out, binary, pipe, std_in, std_out };
 
 struct Slot {
     std::FILE* fp = nullptr; // a binary file's stream exists only once a stream call needs it
-    int fd = -1;             // POSIX binary files: the descriptor
+    int fd = -1;             // binary files: the descriptor
     Kind kind = Kind::closed;
     bool writable = false;
     std::int64_t length = 0;
@@ -96,49 +90,11 @@ bool usable(const std::string& path)
     return !path.empty() && path.find('\0') == std::string::npos && !faulted(testing::Fault::open);
 }
 
-#ifdef _WIN32
-std::FILE* fopen_checked(const std::string& path, const char* mode)
-{
-    // Through the platform: the wide-character open reaches every name.
-    if (!usable(path))
-        return nullptr;
-    return platform::open_stream(path, mode);
-}
-
-bool is_regular(std::FILE* fp)
-{
-    struct _stat64 st;
-    return _fstat64(_fileno(fp), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
-}
-
-std::int64_t measure(std::FILE* fp)
-{
-    struct _stat64 st;
-    if (_fstat64(_fileno(fp), &st) != 0)
-        return 0;
-    return static_cast<std::int64_t>(st.st_size);
-}
-#endif
-
-void attach(Slot& s, std::FILE* fp, Kind kind)
-{
-    s.fp = fp;
-    s.kind = kind;
-    s.pos = 0;
-#ifdef _WIN32
-    s.length = kind == Kind::pipe ? 0 : measure(fp);
-#else
-    s.length = 0;
-#endif
-    if (kind == Kind::binary)
-        std::setvbuf(fp, nullptr, _IOFBF, 1 << 16);
-}
-
 // The stream of a slot, made from its descriptor on first need.
 std::FILE* stream(Slot& s, Loc loc)
 {
     if (s.fp == nullptr) {
-        s.fp = ::fdopen(s.fd, s.kind == Kind::text_out ? "wb" : (s.writable ? "r+b" : "rb"));
+        s.fp = platform::stream_of_fd(s.fd, s.kind == Kind::text_out ? "wb" : (s.writable ? "r+b" : "rb"));
         if (s.fp == nullptr)
             fail(3, loc);
         s.fd = -1; // the stream owns it now
@@ -152,17 +108,6 @@ std::FILE* stream(Slot& s, Loc loc)
 // Modes are the C library's: "rb", "r+b", "wb", "w+b"; "x+b" makes a new file.
 bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Loc loc)
 {
-#ifdef _WIN32
-    (void)loc;
-    std::FILE* fp = fopen_checked(path, mode);
-    if (fp != nullptr && !is_regular(fp)) {
-        std::fclose(fp);
-        fp = nullptr;
-    }
-    if (fp == nullptr)
-        return false;
-    attach(s, fp, kind);
-#else
     if (!usable(path))
         return false;
     bool both = std::strchr(mode, '+') != nullptr;
@@ -181,7 +126,6 @@ bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Lo
     s.device = facts.device;
     if (kind != Kind::binary)
         stream(s, loc);
-#endif
     return true;
 }
 
@@ -246,19 +190,7 @@ void open_binary_new(int n, const std::string& path, Loc loc)
 
 bool try_open_binary_exclusive(int n, const std::string& path, Loc loc)
 {
-#ifdef _WIN32
-    std::lock_guard lock(g_mutex);
-    Slot& s = slot_for_open(n, loc);
-    if (!usable(path))
-        return false;
-    std::FILE* fp = fopen_checked(path, "x+b");
-    if (fp == nullptr)
-        return false;
-    attach(s, fp, Kind::binary);
-    return true;
-#else
     return try_open_regular(n, path, "x+b", Kind::binary, loc);
-#endif
 }
 
 void open_binary(int n, const std::string& path, Loc loc)
@@ -301,14 +233,12 @@ void open_pipe(int n, const std::string& command, Loc loc)
     std::lock_guard lock(g_mutex);
     Slot& s = slot_for_open(n, loc);
     std::fflush(nullptr);
-#ifdef _WIN32
-    std::FILE* fp = faulted(testing::Fault::open) ? nullptr : _popen(command.c_str(), "rb");
-#else
-    std::FILE* fp = faulted(testing::Fault::open) ? nullptr : popen(command.c_str(), "r");
-#endif
+    std::FILE* fp = faulted(testing::Fault::open) ? nullptr : platform::open_command_output(command);
     if (fp == nullptr)
         fail(2, loc);
-    attach(s, fp, Kind::pipe);
+    s.fp = fp;
+    s.kind = Kind::pipe;
+    s.pos = s.length = 0;
 }
 
 std::string read_line(int n, Loc loc)
@@ -530,11 +460,7 @@ void flush_to_medium(int n, Loc loc)
         fail(1, loc);
     if (s.fp != nullptr && std::fflush(s.fp) != 0)
         fail(3, loc);
-#ifdef _WIN32
-    int fd = _fileno(s.fp);
-#else
-    int fd = s.fp != nullptr ? fileno(s.fp) : s.fd;
-#endif
+    int fd = s.fp != nullptr ? platform::fd_of_stream(s.fp) : s.fd;
     if (!platform::flush_data(fd))
         fail(3, loc);
     s.started = s.settled = s.pos;
@@ -544,11 +470,7 @@ std::int64_t max_file_size(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     Slot& s = open_slot(n, loc);
-#ifdef _WIN32
-    return platform::max_file_size(_fileno(s.fp));
-#else
-    return platform::max_file_size(s.fp != nullptr ? fileno(s.fp) : s.fd);
-#endif
+    return platform::max_file_size(s.fp != nullptr ? platform::fd_of_stream(s.fp) : s.fd);
 }
 
 void close(int n, Loc loc)
@@ -570,12 +492,10 @@ void close(int n, Loc loc)
         rc = 0;
     else if (kind == Kind::std_out)
         rc = std::fflush(fp);
+    else if (kind == Kind::pipe)
+        rc = platform::close_command_output(fp) ? 0 : -1;
     else
-#ifdef _WIN32
-        rc = kind == Kind::pipe ? (_pclose(fp) == -1 ? -1 : 0) : std::fclose(fp);
-#else
-        rc = kind == Kind::pipe ? (pclose(fp) == -1 ? -1 : 0) : std::fclose(fp);
-#endif
+        rc = std::fclose(fp);
     // A failed close is reported, never retried: the slot is free either way.
     if (rc != 0 || faulted(testing::Fault::close))
         fail(3, loc);
@@ -605,18 +525,9 @@ void close_files_for_exit()
 
 bool file_exists(const std::string& path)
 {
-#ifdef _WIN32
-    std::FILE* fp = fopen_checked(path, "rb");
-    if (fp == nullptr)
-        return false;
-    bool regular = is_regular(fp);
-    std::fclose(fp);
-    return regular;
-#else
     platform::FileFacts facts;
     int fd = usable(path) ? platform::open_regular(path, platform::OpenMode::read, facts) : -1;
     return fd >= 0 && (platform::close_fd(fd), true);
-#endif
 }
 
 namespace testing {
@@ -633,13 +544,11 @@ void close_all()
     for (auto& s : g_files) {
         if (s.fd >= 0)
             platform::close_fd(s.fd);
-        if (s.fp != nullptr && s.kind != Kind::std_in && s.kind != Kind::std_out) {
-#ifdef _WIN32
-            s.kind == Kind::pipe ? _pclose(s.fp) : std::fclose(s.fp);
-#else
-            s.kind == Kind::pipe ? pclose(s.fp) : std::fclose(s.fp);
-#endif
-        }
+        bool owned = s.fp != nullptr && s.kind != Kind::std_in && s.kind != Kind::std_out;
+        if (owned && s.kind == Kind::pipe)
+            platform::close_command_output(s.fp);
+        else if (owned)
+            std::fclose(s.fp);
         s = Slot{};
     }
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/fs.hpp"
+#include "platform/win32/wide.hpp"
 #include "support/support.hpp"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,6 +23,15 @@ const bool g_echo = [] {
         std::printf("[%s]\n", __argv[i]);
     std::fflush(stdout);
     _exit(7);
+    return true;
+}();
+
+// Started with this variable set, the program waits to be ended.
+const bool g_waits = [] {
+    if (std::getenv("VELMORA_WAIT_TO_END") == nullptr)
+        return false;
+    Sleep(120000);
+    _exit(0);
     return true;
 }();
 
@@ -67,6 +77,35 @@ TEST(RunCapture, ProgramsAreFoundOnThePathAndMissingOnesFail)
     EXPECT_FALSE(platform::run_capture({"velmora-no-such-program"}, out, status));
     ASSERT_TRUE(platform::run_capture({"cmd", "/c", "exit 3"}, out, status));
     EXPECT_EQ(status, 3);
+}
+
+TEST(ProcessTable, ADetachedProgramIsListedUnderUsAndEnded)
+{
+    EXPECT_FALSE(platform::spawn_detached({"velmora-no-such-program"}));
+    SetEnvironmentVariableA("VELMORA_WAIT_TO_END", "1");
+    bool started = platform::spawn_detached({self()});
+    SetEnvironmentVariableA("VELMORA_WAIT_TO_END", nullptr);
+    ASSERT_TRUE(started);
+
+    std::vector<platform::ProcessEntry> procs;
+    ASSERT_TRUE(platform::list_processes(procs));
+    long long me = platform::current_pid(), child = 0;
+    for (const auto& p : procs) {
+        if (p.pid == me) {
+            EXPECT_EQ(p.image, "test_platform_process_win32.exe");
+        }
+        if (p.parent == me && p.image == "test_platform_process_win32.exe")
+            child = p.pid;
+    }
+    ASSERT_NE(child, 0) << "the started program is not in the table";
+    EXPECT_EQ(platform::kill_process(child), 0);
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(child));
+    if (h != nullptr) {
+        EXPECT_EQ(WaitForSingleObject(h, INFINITE), WAIT_OBJECT_0);
+        CloseHandle(h);
+    }
+    EXPECT_FALSE(platform::process_alive(child));
+    EXPECT_EQ(platform::kill_process(0), EINVAL);
 }
 
 } // namespace

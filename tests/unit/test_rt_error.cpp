@@ -118,6 +118,78 @@ TEST(Signals, ARequestLandingOnAnotherThreadNamesTheProgramThreadsProcedure)
 }
 #endif
 
+// Files left for removal: the one set last and every one added go with a
+// runtime error or a signal; a name set over, cleared or dropped stays.
+struct Leftovers {
+    testsupport::TempDir dir;
+    std::string first = dir.file("first.part"), second = dir.file("second.part");
+    std::string added = dir.file("added.mp3"), dropped = dir.file("dropped.mp3");
+    Leftovers()
+    {
+        for (const auto& f : {first, second, added, dropped})
+            testsupport::write_file(f, "half");
+    }
+    void mark() const
+    {
+        rt::remove_on_abort(first);
+        rt::remove_on_abort(second);
+        rt::remove_on_abort_add(added);
+        int gone = rt::remove_on_abort_add(dropped);
+        ASSERT_GE(gone, 0);
+        rt::remove_on_abort_drop(gone);
+    }
+    void expect_removed() const
+    {
+        EXPECT_TRUE(testsupport::exists(first)) << "set over by another name";
+        EXPECT_FALSE(testsupport::exists(second));
+        EXPECT_FALSE(testsupport::exists(added));
+        EXPECT_TRUE(testsupport::exists(dropped));
+    }
+};
+
+TEST(RemoveOnAbort, GoesWithARuntimeError)
+{
+    Leftovers files;
+    auto r = testsupport::run_child([&] {
+        files.mark();
+        rt::fail(3);
+    });
+    EXPECT_EQ(r.status, 3);
+    files.expect_removed();
+}
+
+TEST(RemoveOnAbort, GoesWithASignal)
+{
+    Leftovers files;
+    auto r = testsupport::run_child([&] {
+        rt::install_signal_handlers();
+        files.mark();
+        std::raise(SIGTERM);
+    });
+    EXPECT_EQ(r.status, 13);
+    files.expect_removed();
+}
+
+TEST(RemoveOnAbort, StaysOnANormalEndAndWhenCleared)
+{
+    Leftovers files;
+    auto r = testsupport::run_child([&] {
+        files.mark();
+        rt::end_program(0);
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(testsupport::exists(files.second));
+    EXPECT_TRUE(testsupport::exists(files.added));
+
+    auto cleared = testsupport::run_child([&] {
+        rt::remove_on_abort(files.second);
+        rt::remove_on_abort("");
+        rt::fail(3);
+    });
+    EXPECT_EQ(cleared.status, 3);
+    EXPECT_TRUE(testsupport::exists(files.second));
+}
+
 TEST(EndProgram, RunsEndHooksAndExitsWithTheStatus)
 {
     auto r = testsupport::run_child([] {

@@ -22,6 +22,31 @@ bool usable(const std::string& path)
 }
 } // namespace
 
+struct ReadyName {
+    std::string path;
+};
+
+ReadyName* make_ready_name(const std::string& path)
+{
+    return usable(path) ? new ReadyName{path} : nullptr;
+}
+
+void free_ready_name(ReadyName* name)
+{
+    delete name;
+}
+
+void delete_ready_name(const ReadyName* name)
+{
+    if (name != nullptr)
+        ::unlink(name->path.c_str());
+}
+
+bool open_files_block_deletion()
+{
+    return false;
+}
+
 std::string path_of_system_text(const std::string& text)
 {
     return text;

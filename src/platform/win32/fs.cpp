@@ -2,6 +2,7 @@
 // one, so any name the file system holds can be reached; the narrow strings
 // of the program are UTF-8 or the ANSI code page, as the playlist says.
 #include "platform/fs.hpp"
+#include "platform/win32/wide.hpp"
 
 #include <windows.h>
 
@@ -105,6 +106,32 @@ std::FILE* open_stream(const std::string& path, const char* mode)
     for (size_t i = 0; i + 1 < sizeof wmode / sizeof wmode[0] && mode[i] != '\0'; ++i)
         wmode[i] = static_cast<wchar_t>(mode[i]);
     return _wfopen(wide.c_str(), wmode);
+}
+
+struct ReadyName {
+    std::wstring wide;
+};
+
+ReadyName* make_ready_name(const std::string& path)
+{
+    std::wstring wide = wide_path(path);
+    return wide.empty() ? nullptr : new ReadyName{std::move(wide)};
+}
+
+void free_ready_name(ReadyName* name)
+{
+    delete name;
+}
+
+void delete_ready_name(const ReadyName* name)
+{
+    if (name != nullptr)
+        _wunlink(name->wide.c_str());
+}
+
+bool open_files_block_deletion()
+{
+    return true;
 }
 
 bool make_dir(const std::string& path)

@@ -1,14 +1,42 @@
 // Win32 bodies of the data calls, on C runtime descriptors. There is no
 // in-kernel copy and no early write-back; a flush commits the file.
 #include "platform/fs.hpp"
+#include "platform/win32/wide.hpp"
 
-#include <io.h>
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <limits>
 
 namespace platform {
+
+int open_regular(const std::string& path, OpenMode mode, FileFacts& facts)
+{
+    std::wstring wide = wide_path(path);
+    if (wide.empty())
+        return -1;
+    int flags = _O_BINARY | (mode == OpenMode::read ? _O_RDONLY : _O_RDWR);
+    if (mode == OpenMode::create)
+        flags |= _O_CREAT | _O_TRUNC;
+    // CREATE_NEW underneath: a taken name, a link included, refuses.
+    if (mode == OpenMode::create_new)
+        flags |= _O_CREAT | _O_EXCL;
+    int fd = _wopen(wide.c_str(), flags, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return -1;
+    struct _stat64 st;
+    if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+        _close(fd);
+        return -1;
+    }
+    facts.size = static_cast<std::int64_t>(st.st_size);
+    facts.device = static_cast<std::uint64_t>(st.st_dev);
+    return fd;
+}
 
 bool close_fd(int fd)
 {

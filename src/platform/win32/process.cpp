@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <cerrno>
+
 namespace platform {
 
 namespace detail {
@@ -134,6 +138,54 @@ bool process_alive(long long pid)
     bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
     CloseHandle(h);
     return alive;
+}
+
+bool spawn_detached(const std::vector<std::string>& argv)
+{
+    if (argv.empty())
+        return false;
+    std::string path = find_program(argv[0]);
+    if (path.empty())
+        return false;
+    std::string line = detail::command_line(argv);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    // No console of ours and none of our handles: like a start from the desktop.
+    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP,
+                        nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+bool list_processes(std::vector<ProcessEntry>& out)
+{
+    out.clear();
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+        out.push_back(ProcessEntry{static_cast<long long>(e.th32ProcessID), static_cast<long long>(e.th32ParentProcessID),
+                                   e.szExeFile});
+    CloseHandle(snap);
+    return true;
+}
+
+int kill_process(long long pid)
+{
+    if (pid <= 0 || pid > 0xffffffffll)
+        return EINVAL;
+    HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+    if (h == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED ? EPERM : ESRCH;
+    BOOL ended = TerminateProcess(h, 1);
+    DWORD err = GetLastError();
+    CloseHandle(h);
+    return ended ? 0 : (err == ERROR_ACCESS_DENIED ? EPERM : ESRCH);
 }
 
 } // namespace platform
