@@ -11,6 +11,7 @@ WERROR_OPT = $(if $(WERROR),-DVELMORA_WERROR=$(WERROR))
 CCACHE_OPT = $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
 # The out-of-memory tests need allocations that fail instead of aborting.
 ASAN_ENV = ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 
@@ -89,9 +90,14 @@ test: WERROR = ON
 test: build asan tsan windows-test windows-e2e package-check
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# Every libFuzzer target for FUZZ_SECONDS on its corpus; inputs that add
+# coverage are merged into tests/fuzz/corpus/<target>/.
 fuzz:
 	@bash tools/install-deps.sh fuzz
-	bash tools/fuzz.sh $(FUZZ_SECONDS)
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DVELMORA_FUZZ=ON \
+		-DVELMORA_TESTS=OFF -DVELMORA_FUZZ_SECONDS=$(FUZZ_SECONDS) $(WERROR_OPT) $(CCACHE_OPT) >/dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target velmora_fuzzers
+	cd $(FUZZ_BUILD) && ctest -L fuzz --output-on-failure
 
 # The whole program on Xvfb against cp + sync (and a FAT32 image through
 # fusefat); then the system calls per small file.
@@ -115,4 +121,4 @@ screenshots: build
 	bash tools/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release $(PKG_BUILD) build-fuzz build-win
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release $(PKG_BUILD) $(FUZZ_BUILD) build-win
