@@ -6,12 +6,11 @@
 #   wine.sh DIR stop                  ends the server and the Xvfb
 #   wine.sh DIR --xvfb PROGRAM ARG... PROGRAM on the run's Xvfb (the cross
 #                                     build's CMAKE_CROSSCOMPILING_EMULATOR)
-#   wine.sh DIR PROGRAM ARG...        PROGRAM on the caller's display (the
-#                                     e2e suite's launcher)
+# The e2e suite runs plain `wine` in the same prefix (tests/CMakeLists.txt).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-dir=${1:?usage: wine.sh DIR start|stop|[--xvfb] PROGRAM ARG...}
+dir=${1:?usage: wine.sh DIR start|stop|--xvfb PROGRAM ARG...}
 shift
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
@@ -71,11 +70,8 @@ stop)
     rm -f "$out" "$err"
     exit "$rc"
     ;;
-"")
-    echo "usage: wine.sh DIR start|stop|[--xvfb] PROGRAM ARG..." >&2
-    exit 2
-    ;;
 *)
-    exec wine "$@"
+    echo "usage: wine.sh DIR start|stop|--xvfb PROGRAM ARG..." >&2
+    exit 2
     ;;
 esac
