@@ -11,6 +11,8 @@ WERROR_OPT = $(if $(WERROR),-DVELMORA_WERROR=$(WERROR))
 CCACHE_OPT = $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
+BUILD_WIN ?= build-win
 # The out-of-memory tests need allocations that fail instead of aborting.
 ASAN_ENV = ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 
@@ -69,29 +71,45 @@ tsan: deps
 	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS)
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.]test_screen' --output-on-failure
 
+# The Windows build: MinGW-w64 cross-compiles into $(BUILD_WIN); CTest runs
+# its programs under Wine (cmake/wine.sh) and sets the prefix up itself.
+WIN_CONFIGURE = cmake -S . -B $(BUILD_WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	-DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR_OPT) $(CCACHE_OPT)
+
 windows:
-	bash tools/windows.sh build
+	@bash tools/install-deps.sh windows
+	$(WIN_CONFIGURE) >/dev/null
+	cmake --build $(BUILD_WIN) -j$(JOBS)
 
 # The Windows build's unit tests under Wine.
-windows-test:
-	bash tools/windows.sh test
+windows-test: WERROR = ON
+windows-test: windows
+	@bash tools/install-deps.sh wine
+	cd $(BUILD_WIN) && ctest -L unit --output-on-failure
 
-# The end-to-end suite against velmora.exe under Wine.
+# The end-to-end suite of the Linux build against velmora.exe under Wine.
+windows-e2e: WERROR = ON
 windows-e2e: build
-	bash tools/windows.sh e2e $(BUILD)/tests/e2e/e2e_tests
+	@bash tools/install-deps.sh windows wine
+	$(WIN_CONFIGURE) -DVELMORA_E2E_TESTS=$(abspath $(BUILD))/tests/e2e/e2e_tests >/dev/null
+	cmake --build $(BUILD_WIN) -j$(JOBS)
+	cd $(BUILD_WIN) && ctest -L e2e --output-on-failure
 
 # A zip of velmora.exe with its README and NOTICE.
 windows-package:
-	bash tools/windows.sh package
+	@bash tools/install-deps.sh windows
+	$(WIN_CONFIGURE) >/dev/null
+	cmake --build $(BUILD_WIN) -j$(JOBS) --target velmora
+	cd $(BUILD_WIN) && cpack -G ZIP
 
-# Every build it makes (and the ones it depends on) turns warnings into errors.
-test: WERROR = ON
-test: build asan tsan windows-test windows-e2e package-check
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
-
+# Every libFuzzer target for FUZZ_SECONDS on its corpus; inputs that add
+# coverage are merged into tests/fuzz/corpus/<target>/.
 fuzz:
 	@bash tools/install-deps.sh fuzz
-	bash tools/fuzz.sh $(FUZZ_SECONDS)
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DVELMORA_FUZZ=ON \
+		-DVELMORA_TESTS=OFF -DVELMORA_FUZZ_SECONDS=$(FUZZ_SECONDS) $(WERROR_OPT) $(CCACHE_OPT) >/dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target velmora_fuzzers
+	cd $(FUZZ_BUILD) && ctest -L fuzz --output-on-failure
 
 # The whole program on Xvfb against cp + sync (and a FAT32 image through
 # fusefat); then the system calls per small file.
@@ -115,4 +133,4 @@ screenshots: build
 	bash tools/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release $(PKG_BUILD) build-fuzz build-win
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-release $(PKG_BUILD) $(FUZZ_BUILD) $(BUILD_WIN)

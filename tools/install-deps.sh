@@ -3,7 +3,9 @@
 #   install-deps.sh run          what building and running the program needs
 #   install-deps.sh package      that, and what making the .deb needs
 #   install-deps.sh test         all of that, and what the tests need
-#   install-deps.sh screenshots | fuzz | dialog   extra groups on top of `run`
+#   install-deps.sh screenshots | fuzz | dialog | windows | wine
+#                                extra groups on top of `run` (windows: the
+#                                cross build; wine: running it)
 # Without a group it installs the test group.
 set -euo pipefail
 run=(cmake g++ pkg-config make libsdl2-dev)
@@ -21,7 +23,9 @@ for group in "$@"; do
     screenshots) packages+=(xdotool imagemagick) ;;
     fuzz) packages+=(clang) ;;
     dialog) packages+=(zenity) ;;
-    *) echo "install-deps.sh: unknown group '$group' (run, package, test, screenshots, fuzz, dialog)" >&2; exit 2 ;;
+    windows) packages+=(g++-mingw-w64-x86-64 libgtest-dev) ;;
+    wine) packages+=(wine wine64 xvfb) ;;
+    *) echo "install-deps.sh: unknown group '$group' (run, package, test, screenshots, fuzz, dialog, windows, wine)" >&2; exit 2 ;;
   esac
 done
 missing=()

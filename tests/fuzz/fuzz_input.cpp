@@ -2,7 +2,6 @@
 // input: the insertion point stays inside the line and on a character
 // boundary, typed UTF-8 stays valid UTF-8, the item is at most 4096 bytes
 // and is a piece of the line.
-// fuzz-sources: src/screen/line_editor.cpp src/screen/charset.cpp src/screen/glyphs_cp850.cpp
 #include <cstdlib>
 #include <string>
 

@@ -1,7 +1,6 @@
 // Fuzz target for the target-name rules: whatever the name, its safe form is
 // one every stick takes, stays safe when numbered, keeps UTF-8 whole, and
 // is its own safe form, so a rerun finds the same name again.
-// fuzz-sources: src/velmora/paths_names.cpp src/velmora/paths.cpp src/velmora/paths_posix.cpp src/screen/charset.cpp src/screen/glyphs_cp850.cpp src/platform/posix/fs.cpp src/platform/posix/fs_data.cpp src/platform/path_mode.cpp
 #include <cctype>
 #include <cstddef>
 #include <cstdio>

@@ -2,7 +2,6 @@
 // over a fuzzed playlist beside a few media files. Whatever the playlist
 // says, nothing outside the destination changes and every file in the
 // destination is the rewritten playlist or a byte-exact copy.
-// fuzz-sources: src/velmora/main.cpp src/velmora/copy.cpp src/velmora/createdir.cpp src/velmora/durable.cpp src/velmora/paths.cpp src/velmora/paths_names.cpp src/velmora/paths_posix.cpp src/velmora/playlist.cpp src/screen/state.cpp src/screen/text.cpp src/screen/keys.cpp src/screen/line_input.cpp src/screen/line_editor.cpp src/screen/draw.cpp src/screen/mouse.cpp src/screen/glyphs_cp850.cpp src/screen/charset.cpp src/screen/message.cpp src/screen/backends/headless.cpp src/screen/backends/testing.cpp src/inc/fonts_grid.cpp src/inc/dialog.cpp src/inc/posix/dialog.cpp src/inc/posix/console.cpp src/platform/posix/console.cpp src/platform/posix/fs.cpp src/platform/posix/fs_data.cpp src/platform/posix/process.cpp src/platform/posix/thread.cpp src/platform/posix/terminal.cpp src/platform/command_tail.cpp src/platform/path_mode.cpp
 #include <unistd.h>
 
 #include <cstdlib>

@@ -2,7 +2,6 @@
 // must hold for any input: CUTSTR never stores an empty piece, CUTSTR3
 // always leaves the separator at the end of the caller's text, and MID2
 // gives exactly the characters its positions name (code 0 past the end).
-// fuzz-sources: src/inc/explorer_strings.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

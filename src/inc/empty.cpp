@@ -1,1 +1,0 @@
-// Body of a module that has none yet.
