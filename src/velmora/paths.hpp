@@ -1,7 +1,7 @@
 // Path rules of the copier: how an entry of a playlist becomes a file to
 // read and a name in the destination, and how the copier's own paths are
-// built. One body per system where the rules differ (paths_posix.cpp,
-// paths_win32.cpp); paths.cpp holds what both share.
+// built. One body per system where the rules differ (posix/paths.cpp,
+// win32/paths.cpp); paths.cpp holds what both share.
 #pragma once
 #include <cstdint>
 #include <functional>
