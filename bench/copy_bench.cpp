@@ -116,7 +116,11 @@ Case make_case(const fs::path& root, const std::string& name, int count, std::si
     std::ofstream m(c.playlist, std::ios::binary);
     m << "#EXTM3U\r\n";
     for (int i = 0; i < count; ++i) {
-        c.files.push_back(root / name / ("f" + std::to_string(i) + ".mp3"));
+        // Appended: GCC 12 warns of a false overlap in `"f" + std::to_string(i)`.
+        std::string file = "f";
+        file += std::to_string(i);
+        file += ".mp3";
+        c.files.push_back(root / name / file);
         make_file(c.files.back(), size, rng);
         m << "#EXTINF:1,Track " << i << "\r\n" << c.files.back().string() << "\r\n";
     }
