@@ -50,16 +50,22 @@ constexpr std::int64_t k_any_fs_holds = 0xFFFFFFFFll;
 void COPY(const std::string& source, const std::string& target)
 {
     RT_PROC("velmora", "COPY");
-    using screen::TEXT_LOCATE;
-    using screen::TEXT_PRINT;
-    using screen::TEXT_PRINT_REAL;
-
     // Sources are only ever read: a missing one is reported, never created.
     int src = rt::free_file();
     if (!rt::try_open_binary_read(src, source)) {
         screen::print_glyphs("File - " + paths::shown(source) + " - not exists", true);
         return;
     }
+    detail::copy_opened(src, target);
+}
+
+void detail::copy_opened(int src, const std::string& target)
+{
+    RT_PROC("velmora", "COPY");
+    using screen::TEXT_LOCATE;
+    using screen::TEXT_PRINT;
+    using screen::TEXT_PRINT_REAL;
+
     int dst = rt::free_file();
     // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
     const std::string temp = durable::create_temporary(dst, target);

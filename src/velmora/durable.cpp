@@ -1,12 +1,13 @@
 // Durable copies. Outside a group each copy is flushed (fdatasync), renamed
 // and its folder flushed. In the copy loop finished copies wait in a group
-// of up to 1024 files or 64 MiB: one syncfs covers them all, then each is
+// of up to 2000 files or 64 MiB: one syncfs covers them all, then each is
 // renamed, and the next flush covers those renames; the folder is flushed
 // once at the end. Write-back runs while copying, so a flush waits little.
 #include "velmora/durable.hpp"
 
 #include <cstdio>
 #include <random>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/fs.hpp"
@@ -19,7 +20,10 @@ namespace velmora::durable {
 
 namespace {
 
-constexpr std::size_t k_group_files = 1024;
+// Each flush of the whole file system also writes its shared metadata
+// (bitmaps, inode tables, the folder) again: fewer, larger groups of small
+// files cost less. The runtime's list of files to delete holds 2048.
+constexpr std::size_t k_group_files = 2000;
 constexpr std::int64_t k_group_bytes = std::int64_t(64) << 20;
 constexpr const char* k_prefix = ".velmora-";
 constexpr const char* k_suffix = ".part";
@@ -34,6 +38,8 @@ struct Waiting {
 struct Group {
     bool open = false;
     std::vector<Waiting> waiting;
+    // The targets of `waiting` not yet renamed: asked once per name choice.
+    std::unordered_set<std::string> targets;
     std::int64_t bytes = 0;
 };
 
@@ -95,10 +101,12 @@ bool commit_waiting()
             continue;
         }
         w.done = true;
+        g.targets.erase(w.target);
         rt::remove_on_abort_drop(w.handle);
     }
     if (ok) {
         g.waiting.clear();
+        g.targets.clear();
         g.bytes = 0;
     }
     return ok;
@@ -195,6 +203,7 @@ void hand_over(const std::string& temp, const std::string& target, std::int64_t 
     }
     rt::remove_on_abort("");
     g.waiting.push_back({temp, target, handle, false});
+    g.targets.insert(target);
     g.bytes += bytes;
     if (g.waiting.size() >= k_group_files || g.bytes >= k_group_bytes)
         commit();
@@ -208,10 +217,7 @@ void open_group()
 
 bool waiting(const std::string& target)
 {
-    for (const auto& w : group().waiting)
-        if (!w.done && w.target == target)
-            return true;
-    return false;
+    return group().targets.count(target) != 0;
 }
 
 void commit()

@@ -121,14 +121,13 @@ bool for_each_entry(playlist::Reader& reader, Fn fn)
     return true;
 }
 
-// The size of what the destination holds under the copy's name, -1 for nothing.
+// The size of the file the destination holds under the copy's name, -1 for
+// nothing (or no file): one status call.
 std::int64_t copied_size(const Run& run, const std::string& name)
 {
-    int n = rt::free_file();
-    if (!rt::try_open_binary_read(n, paths::target_of(run.destination, name)))
+    std::int64_t size = 0;
+    if (platform::kind_of(paths::target_of(run.destination, name), size) != platform::Kind::file)
         return -1;
-    std::int64_t size = rt::length(n);
-    rt::close(n);
     return size;
 }
 
@@ -145,11 +144,9 @@ void counting_pass(Run& run)
     for_each_entry(reader, [&](const playlist::Entry& entry) {
         // The counting pass measures the entries as written, without a share.
         paths::Source src = paths::source_of(run.playlist_path, entry.path, false);
-        int n = rt::free_file();
         std::int64_t size = 0;
-        if (!src.stream && rt::try_open_binary_read(n, src.path)) {
-            size = rt::length(n);
-            rt::close(n);
+        // One status call: the copy pass opens the file anyway.
+        if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file) {
             if (size <= max_size)
                 run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
         }
@@ -251,9 +248,11 @@ void copy_pass(Run& run)
                 rt::close(k_media);
         } else {
             screen::print_glyphs("Kopy: " + display, false);
+            // The source open for its size is the one copied from.
             if (opened)
-                rt::close(k_media);
-            COPY(src.path, target);
+                detail::copy_opened(k_media, target);
+            else
+                COPY(src.path, target);
         }
         playlist::write_entry(writer, entry.directives, src.stream ? entry.path : target);
         if (screen::KEY_DOWN(screen::scan::esc)) {

@@ -192,6 +192,29 @@ TEST_F(Group, CopiesTakeTheirNamesAtTheFlushAndARuntimeErrorStillPlacesThem)
     EXPECT_EQ(read_file(dest.file("c")), read_file(src.file("c")));
 }
 
+TEST_F(Group, AWaitingCopyHoldsOnlyItsOwnNameAndOnlyUntilTheFlush)
+{
+    auto r = testsupport::run_child([&] {
+        velmora::durable::open_group();
+        velmora::COPY(source("a", 3000), dest.file("a"));
+        bool own = velmora::durable::waiting(dest.file("a"));
+        bool other = velmora::durable::waiting(dest.file("b")) || velmora::durable::waiting(src.file("a"));
+        velmora::durable::commit();
+        bool after = velmora::durable::waiting(dest.file("a"));
+        // An opened source copied through the entry's own open.
+        int n = rt::free_file();
+        rt::open_binary_read(n, source("b", 5000));
+        velmora::detail::copy_opened(n, dest.file("b"));
+        bool next = velmora::durable::waiting(dest.file("b")) && !rt::file_open(n);
+        velmora::durable::settle(dest.path());
+        std::printf("%d%d%d%d%d\n", own, other, after, next, velmora::durable::waiting(dest.file("b")));
+    });
+    EXPECT_EQ(r.out, "10010\n") << r.err;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(names_in(dest.path()), (std::set<std::string>{"a", "b"}));
+    EXPECT_EQ(read_file(dest.file("b")), read_file(src.file("b")));
+}
+
 TEST_F(Group, ANameTakenMeanwhileKeepsWhatItHolds)
 {
     auto r = testsupport::run_child([&] {
