@@ -1,5 +1,8 @@
-// Module explorer: system, process, string, text-file, waiting and array
-// utilities. Callers include this header only; each theme has its own part.
+// The library modules (fonts, dialog, console, explorer) sit on the screen
+// layer, the runtime and the platform layer; a body that differs per system
+// lives in posix/ or win32/. Module explorer: system, process, string,
+// text-file, waiting and array utilities. Callers include this header only;
+// each theme has its own part.
 #pragma once
 
 #include "inc/explorer_keys.hpp"     // umlauts, counting, key codes

@@ -1,5 +1,9 @@
-// File-system services the runtime does not cover: folders, deletion,
-// renaming, the current folder and the path separator.
+// The platform layer is the bottom of the program and, with the window
+// backends, the only code that talks to the system: one header per service,
+// bodies in posix/ and win32/; it returns results and error codes and never
+// prints or ends the program.
+// This header: file-system services - folders, deletion, renaming, opens,
+// the current folder and the path separator.
 #pragma once
 #include <cstddef>
 #include <cstdint>

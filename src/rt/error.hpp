@@ -1,5 +1,8 @@
-// Runtime error report and procedure scope. Every procedure registers its
-// module and name so a failure can say where it happened.
+// The runtime, on the platform layer: error report, procedure scope, file
+// numbers, number text and arrays; it turns the platform's failures into
+// runtime errors. This header: the error report and procedure scope. Every
+// procedure registers its module and name so a failure can say where it
+// happened.
 #pragma once
 #include <source_location>
 #include <string>

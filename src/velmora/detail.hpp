@@ -1,4 +1,7 @@
-// Pieces of the copier shared by its files and its tests.
+// The copier, the top layer: MAIN, COPY and CREATEDIR on the library
+// modules, the screen, the runtime and the platform layer, with no platform
+// branches of its own (path rules live in paths.hpp). This header: pieces of
+// the copier shared by its files and its tests.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -236,6 +236,9 @@ bool has_env(const char* name)
 // `why` tells what was tried and what SDL said.
 bool init_video(std::string& why)
 {
+    // SDL keeps the handler it finds here and puts it back when its video
+    // ends, before the display's last errors arrive: it must be ours.
+    XSetErrorHandler(on_refused_request);
     if (has_env("SDL_VIDEODRIVER")) {
         const char* named = std::getenv("SDL_VIDEODRIVER");
         if (SDL_Init(SDL_INIT_VIDEO) == 0)
