@@ -16,4 +16,9 @@ using SignalHandler = void (*)(Signal);
 // size limit is refused with an error instead of a signal.
 void install_signal_handler(SignalHandler handler);
 
+namespace detail {
+// What a C signal number stands for; anything unknown is an abort.
+Signal signal_named(int sig);
+} // namespace detail
+
 } // namespace platform

@@ -22,19 +22,8 @@ extern "C" void on_signal(int sig)
         pthread_kill(g_program_thread, sig);
         return;
     }
-    Signal which = Signal::abort;
-    switch (sig) {
-    case SIGINT: which = Signal::interrupt; break;
-    case SIGILL: which = Signal::illegal_instruction; break;
-    case SIGFPE: which = Signal::floating_point; break;
-    case SIGSEGV: which = Signal::segmentation; break;
-    case SIGTERM: which = Signal::termination; break;
-    case SIGHUP: which = Signal::hang_up; break;
-    case SIGQUIT: which = Signal::quit; break;
-    default: which = Signal::abort; break;
-    }
     if (auto handler = g_handler.load())
-        handler(which);
+        handler(detail::signal_named(sig));
 }
 
 } // namespace

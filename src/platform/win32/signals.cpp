@@ -13,17 +13,8 @@ std::atomic<SignalHandler> g_handler{nullptr};
 
 extern "C" void on_signal(int sig)
 {
-    Signal which = Signal::abort;
-    switch (sig) {
-    case SIGINT: which = Signal::interrupt; break;
-    case SIGILL: which = Signal::illegal_instruction; break;
-    case SIGFPE: which = Signal::floating_point; break;
-    case SIGSEGV: which = Signal::segmentation; break;
-    case SIGTERM: which = Signal::termination; break;
-    default: which = Signal::abort; break;
-    }
     if (auto handler = g_handler.load())
-        handler(which);
+        handler(detail::signal_named(sig));
 }
 
 } // namespace
