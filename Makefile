@@ -102,6 +102,11 @@ windows-package:
 	cmake --build $(BUILD_WIN) -j$(JOBS) --target velmora
 	cd $(BUILD_WIN) && cpack -G ZIP
 
+# Every build it makes (and the ones it depends on) turns warnings into errors.
+test: WERROR = ON
+test: build asan tsan windows-test windows-e2e package-check
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
 # Every libFuzzer target for FUZZ_SECONDS on its corpus; inputs that add
 # coverage are merged into tests/fuzz/corpus/<target>/.
 fuzz:
