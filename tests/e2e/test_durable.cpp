@@ -280,7 +280,9 @@ TEST_F(Durable, TwoRunsIntoOneFolderEachLeaveCompleteCopies)
 
 TEST_F(Durable, EscWithThePlaylistsOwnFolderAsDestinationKeepsEveryEntry)
 {
-    fs::path list = media_list({48u << 20, 5000, 6000, 7000});
+    // Big enough that the window's thread takes the press in before m0.mp3
+    // is copied, however busy the machine.
+    fs::path list = media_list({256u << 20, 5000, 6000, 7000});
     std::vector<std::string> before = lines_crlf(list);
     ASSERT_EQ(before.size(), 9u);
     fs::path dest = list.parent_path();
@@ -290,6 +292,7 @@ TEST_F(Durable, EscWithThePlaylistsOwnFolderAsDestinationKeepsEveryEntry)
     ASSERT_TRUE(a.run_slowly_until([](const ScreenText& s) { return std::regex_search(s.row(12), copying); }))
         << a.last_screen().joined();
     a.press(Key::escape);
+    a.run_slowly_until([](const ScreenText& s) { return s.joined().find("User abort") != std::string::npos; }, 60s);
     a.resume();
     expect_screen("User abort", 60s);
     a.release(Key::escape);
