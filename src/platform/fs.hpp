@@ -41,10 +41,6 @@ Io write_all(int fd, const void* buf, std::size_t len);
 // Moves up to `max` bytes between the current positions inside the kernel;
 // `unsupported` (nothing moved) when it cannot between these two files.
 Io copy_range(int in, int out, std::size_t max, std::size_t& moved);
-// Starts writing a written range to the medium without waiting for it.
-void start_writeback(int fd, std::int64_t offset, std::int64_t length);
-// Waits until a range whose write-back was started has reached the medium.
-void wait_writeback(int fd, std::int64_t offset, std::int64_t length);
 // The file's data on the medium (what a later read needs of its metadata too).
 bool flush_data(int fd);
 // The largest file the file system holding fd can store.

@@ -77,8 +77,11 @@ void write_all(const char* s, int n)
 std::atomic<platform::ReadyName*> g_removal{nullptr};
 // As long as a path may be on POSIX (PATH_MAX); a longer one is not kept.
 constexpr std::size_t k_longest_removal = 4096;
-constexpr int k_more = 2048;
+constexpr int k_more = 4096;
 std::atomic<platform::ReadyName*> g_more[k_more];
+// Where the search for a free place starts: places are dropped roughly in
+// the order they were taken, so the next one is usually free.
+std::atomic<int> g_next_more{0};
 
 void remove_pending_file()
 {
@@ -204,13 +207,16 @@ void remove_on_abort(const std::string& path)
 
 int remove_on_abort_add(const std::string& path)
 {
-    for (int i = 0; i < k_more; ++i) {
+    const int start = g_next_more.load();
+    for (int k = 0; k < k_more; ++k) {
+        int i = (start + k) % k_more;
         if (g_more[i].load() != nullptr)
             continue;
         platform::ReadyName* ready = platform::make_ready_name(path);
         if (ready == nullptr)
             return -1;
         g_more[i].store(ready);
+        g_next_more.store((i + 1) % k_more);
         return i;
     }
     return -1;

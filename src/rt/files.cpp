@@ -31,8 +31,6 @@ struct Slot {
     std::uint64_t device = 0;
     bool kernel = false;    // moved by copy_file_range, not through the stream
     bool no_kernel = false; // the kernel cannot copy from this file to the target
-    std::int64_t started = 0; // write-back started for everything before
-    std::int64_t settled = 0; // everything before has reached the medium
 };
 
 std::array<Slot, k_max_file + 1> g_files;
@@ -46,12 +44,6 @@ struct PageAligned {
     void operator()(unsigned char* p) const { ::operator delete[](p, std::align_val_t(k_page)); }
 };
 std::unique_ptr<unsigned char[], PageAligned> g_copy_buffer;
-
-// Write-back of a file being written starts every window; the writer waits
-// for older windows, so at most about k_in_flight bytes are written but not
-// yet on the medium, and progress follows the device.
-constexpr std::int64_t k_window = std::int64_t(8) << 20;
-constexpr std::int64_t k_in_flight = std::int64_t(32) << 20;
 
 testing::Fault g_fault = testing::Fault::none;
 int g_fault_after = 0;
@@ -313,20 +305,6 @@ unsigned char* copy_buffer()
     return g_copy_buffer.get();
 }
 
-// Keeps a file being written moving to the medium as it grows.
-void pace_writeback(Slot& s)
-{
-    if (s.pos - s.started < k_window)
-        return;
-    platform::start_writeback(s.fd, s.started, s.pos - s.started);
-    s.started = s.pos;
-    std::int64_t older = s.started - k_in_flight;
-    if (older > s.settled) {
-        platform::wait_writeback(s.fd, s.settled, older - s.settled);
-        s.settled = older;
-    }
-}
-
 // A source that ends before its measured length, or runs past it, changed
 // under the copy: the copy would not be the file that was measured.
 void check_length(const Slot& in, std::size_t got, Loc loc)
@@ -434,8 +412,6 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
     in.pos += static_cast<std::int64_t>(got);
     out.pos += static_cast<std::int64_t>(got);
     check_length(in, got, loc);
-    if (out.fp == nullptr)
-        pace_writeback(out);
     moved.bytes = got;
     return moved;
 }
@@ -463,7 +439,6 @@ void flush_to_medium(int n, Loc loc)
     int fd = s.fp != nullptr ? platform::fd_of_stream(s.fp) : s.fd;
     if (!platform::flush_data(fd))
         fail(3, loc);
-    s.started = s.settled = s.pos;
 }
 
 std::int64_t max_file_size(int n, Loc loc)
@@ -480,10 +455,6 @@ void close(int n, Loc loc)
     std::FILE* fp = s.fp;
     int fd = s.fd;
     Kind kind = s.kind;
-    // The rest of a large copy starts for the medium now, while the next
-    // file is copied, instead of at the flush.
-    if (fd >= 0 && s.pos - s.started >= k_window / 8)
-        platform::start_writeback(fd, s.started, s.pos - s.started);
     s = Slot{};
     int rc;
     if (fp == nullptr)

@@ -107,6 +107,7 @@ void detail::copy_opened(int src, const std::string& target)
         std::size_t got = moved.bytes;
         if (got == 0)
             break;
+        durable::wrote(static_cast<std::int64_t>(got));
         double took = screen::CLOCK_SECONDS() - t0;
         if (took < k_quick && step < k_max_step)
             step *= 2;

@@ -1,12 +1,19 @@
 // Durable copies. Outside a group each copy is flushed (fdatasync), renamed
 // and its folder flushed. In the copy loop finished copies wait in a group
-// of up to 2000 files or 64 MiB: one syncfs covers them all, then each is
-// renamed, and the next flush covers those renames; the folder is flushed
-// once at the end. Write-back runs while copying, so a flush waits little.
+// of up to 2000 files or 64 MiB; a full group goes to a thread of its own,
+// where one syncfs covers it and then each copy is renamed, while the next
+// group is copied: the device writes while the program copies. A long copy
+// is flushed ahead on that thread as it goes, so its own flush is short.
+// The next flush covers the renames; the folder is flushed at the end.
 #include "velmora/durable.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -22,9 +29,17 @@ namespace {
 
 // Each flush of the whole file system also writes its shared metadata
 // (bitmaps, inode tables, the folder) again: fewer, larger groups of small
-// files cost less. The runtime's list of files to delete holds 2048.
+// files cost less. Two groups (one being flushed, one filling) must fit the
+// runtime's list of files to delete.
 constexpr std::size_t k_group_files = 2000;
 constexpr std::int64_t k_group_bytes = std::int64_t(64) << 20;
+// A long copy is flushed ahead every 64 MiB, and it waits for the device
+// when more than about a second of the device's writing is not yet on it
+// (at least 128 MiB, at most 1 GiB): "ready" never waits long after the
+// last copy, and the copy is not held back on a fast disk.
+constexpr std::int64_t k_flush_ahead = std::int64_t(64) << 20;
+constexpr std::int64_t k_least_ahead = std::int64_t(128) << 20;
+constexpr std::int64_t k_most_ahead = std::int64_t(1) << 30;
 constexpr const char* k_prefix = ".velmora-";
 constexpr const char* k_suffix = ".part";
 
@@ -38,9 +53,12 @@ struct Waiting {
 struct Group {
     bool open = false;
     std::vector<Waiting> waiting;
-    // The targets of `waiting` not yet renamed: asked once per name choice.
+    // The targets of this group and of the one being flushed, until each is
+    // renamed: asked once per name choice.
     std::unordered_set<std::string> targets;
     std::int64_t bytes = 0;
+    std::int64_t unflushed = 0; // written since the last flush began
+    std::string folder;         // of the copy being written
 };
 
 Group& group()
@@ -48,6 +66,26 @@ Group& group()
     static Group g;
     return g;
 }
+
+// The thread that flushes and names a full group. The program thread hands
+// it work only when it is idle and takes the results back before handing
+// more; the runtime's list of files to delete is changed by the program
+// thread alone, so a signal never finds a name freed under it.
+struct Flusher {
+    enum class Job { none, ahead, group };
+    std::mutex m;
+    std::condition_variable cv;
+    Job job = Job::none;
+    bool busy = false;
+    bool failed = false;
+    bool finished = false;      // `handed` holds results to take back
+    std::vector<Waiting> handed;
+    std::string ahead;          // the folder of a long copy to flush ahead
+    std::int64_t ahead_bytes = 0;
+    std::int64_t per_second = 0; // bytes the last flush ahead took to the medium in a second
+};
+
+Flusher* g_flusher = nullptr; // made once, never freed: it outlives the program
 
 std::uint64_t random_number()
 {
@@ -64,6 +102,12 @@ std::string folder_part(const std::string& target)
     return target.find(paths::k_sep) == std::string::npos ? std::string() : paths::folder_of(target) + paths::k_sep;
 }
 
+std::string folder_or_here(const std::string& path)
+{
+    std::string f = paths::folder_of(path);
+    return f.empty() ? "." : f;
+}
+
 // Gives the temporary its name; a name that something else took meanwhile
 // keeps what it holds, and the temporary goes.
 bool place(const std::string& temp, const std::string& target)
@@ -76,13 +120,14 @@ bool place(const std::string& temp, const std::string& target)
     return false;
 }
 
-// false when a flush or a rename failed; what failed stays waiting.
-bool commit_waiting()
+// One flush for the folders of `list`, then each gets its name; false when
+// the flush or a rename failed (what failed is not done). Touches nothing
+// shared, so it runs on either thread.
+bool flush_and_place(std::vector<Waiting>& list)
 {
-    Group& g = group();
     std::vector<std::string> folders;
-    for (const auto& w : g.waiting) {
-        std::string f = paths::folder_of(w.temp);
+    for (const auto& w : list) {
+        std::string f = folder_or_here(w.temp);
         bool seen = false;
         for (const auto& known : folders)
             seen = seen || known == f;
@@ -90,24 +135,127 @@ bool commit_waiting()
             folders.push_back(f);
     }
     for (const auto& f : folders)
-        if (!platform::flush_file_system(f.empty() ? "." : f))
+        if (!platform::flush_file_system(f))
             return false;
     bool ok = true;
-    for (auto& w : g.waiting) {
+    for (auto& w : list) {
         if (w.done)
             continue;
-        if (!place(w.temp, w.target)) {
+        if (place(w.temp, w.target))
+            w.done = true;
+        else
             ok = false;
-            continue;
-        }
-        w.done = true;
-        g.targets.erase(w.target);
-        rt::remove_on_abort_drop(w.handle);
     }
-    if (ok) {
-        g.waiting.clear();
-        g.targets.clear();
+    return ok;
+}
+
+void flusher_main(Flusher* f)
+{
+    std::unique_lock lock(f->m);
+    for (;;) {
+        f->cv.wait(lock, [f] { return f->job != Flusher::Job::none; });
+        Flusher::Job job = f->job;
+        f->busy = true;
+        lock.unlock();
+        bool ok = true;
+        auto t0 = std::chrono::steady_clock::now();
+        if (job == Flusher::Job::group)
+            ok = flush_and_place(f->handed);
+        else
+            platform::flush_file_system(f->ahead); // only a head start: failures show in the group's flush
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        lock.lock();
+        if (job == Flusher::Job::ahead)
+            f->per_second = static_cast<std::int64_t>(static_cast<double>(f->ahead_bytes) / std::max(took, 1e-3));
+        if (job == Flusher::Job::group) {
+            f->failed = !ok;
+            f->finished = true;
+        }
+        f->job = Flusher::Job::none;
+        f->busy = false;
+        f->cv.notify_all();
+    }
+}
+
+Flusher& flusher()
+{
+    if (g_flusher == nullptr) {
+        g_flusher = new Flusher;
+        std::thread(flusher_main, g_flusher).detach();
+    }
+    return *g_flusher;
+}
+
+// Waits until the flusher is idle and takes back what it named; what it
+// could not name waits again in the group. false when it failed.
+bool take_back()
+{
+    if (g_flusher == nullptr)
+        return true;
+    Flusher& f = *g_flusher;
+    std::unique_lock lock(f.m);
+    f.cv.wait(lock, [&f] { return f.job == Flusher::Job::none && !f.busy; });
+    if (!f.finished)
+        return true;
+    Group& g = group();
+    std::vector<Waiting> again;
+    for (auto& w : f.handed) {
+        if (w.done) {
+            g.targets.erase(w.target);
+            rt::remove_on_abort_drop(w.handle);
+        } else {
+            again.push_back(std::move(w));
+        }
+    }
+    f.handed.clear();
+    f.finished = false;
+    bool ok = !f.failed;
+    f.failed = false;
+    if (!again.empty()) {
+        for (auto& w : g.waiting)
+            again.push_back(std::move(w));
+        g.waiting = std::move(again);
+    }
+    return ok;
+}
+
+// The full group goes to the flusher; the copy loop goes on meanwhile.
+void hand_to_flusher()
+{
+    if (!take_back())
+        rt::fail(3);
+    Group& g = group();
+    Flusher& f = flusher();
+    {
+        std::lock_guard lock(f.m);
+        f.handed = std::move(g.waiting);
+        f.job = Flusher::Job::group;
+    }
+    f.cv.notify_all();
+    g.waiting.clear();
+    g.bytes = 0;
+    g.unflushed = 0;
+}
+
+// false when a flush or a rename failed; what failed stays waiting.
+bool commit_waiting()
+{
+    bool ok = take_back();
+    Group& g = group();
+    ok = flush_and_place(g.waiting) && ok;
+    std::vector<Waiting> again;
+    for (auto& w : g.waiting) {
+        if (w.done) {
+            g.targets.erase(w.target);
+            rt::remove_on_abort_drop(w.handle);
+        } else {
+            again.push_back(std::move(w));
+        }
+    }
+    g.waiting = std::move(again);
+    if (g.waiting.empty()) {
         g.bytes = 0;
+        g.unflushed = 0;
     }
     return ok;
 }
@@ -172,6 +320,7 @@ std::string try_create_temporary(int n, const std::string& target)
         std::string path = folder + detail::temporary_name(platform::current_pid(), random_number());
         if (rt::try_open_binary_exclusive(n, path)) {
             rt::remove_on_abort(path);
+            group().folder = folder_or_here(path);
             return path;
         }
         // Someone holds the name (planted there, or chance): draw again.
@@ -192,12 +341,12 @@ void hand_over(const std::string& temp, const std::string& target, std::int64_t 
     int handle = flush_each() ? -1 : rt::remove_on_abort_add(temp);
     if (handle < 0) {
         // Flushed already, unless the list of files to delete was full.
-        if (!flush_each() && !platform::flush_file_system(folder_part(target).empty() ? "." : folder_part(target)))
+        if (!flush_each() && !platform::flush_file_system(folder_or_here(temp)))
             rt::fail(3);
         if (!place(temp, target))
             rt::fail(3);
         rt::remove_on_abort("");
-        if (!g.open && !platform::flush_folder(paths::folder_of(temp).empty() ? "." : paths::folder_of(temp)))
+        if (!g.open && !platform::flush_folder(folder_or_here(temp)))
             rt::fail(3);
         return;
     }
@@ -206,7 +355,33 @@ void hand_over(const std::string& temp, const std::string& target, std::int64_t 
     g.targets.insert(target);
     g.bytes += bytes;
     if (g.waiting.size() >= k_group_files || g.bytes >= k_group_bytes)
-        commit();
+        hand_to_flusher();
+}
+
+void wrote(std::int64_t bytes)
+{
+    Group& g = group();
+    if (flush_each())
+        return;
+    g.unflushed += bytes;
+    if (g.unflushed < k_flush_ahead)
+        return;
+    // The copy waits only when the device falls far behind: what is not
+    // yet on the medium stays bounded, and the progress follows the device.
+    Flusher& f = flusher();
+    {
+        std::unique_lock lock(f.m);
+        const std::int64_t most = std::clamp(f.per_second, k_least_ahead, k_most_ahead);
+        if (g.unflushed >= most)
+            f.cv.wait(lock, [&f] { return f.job == Flusher::Job::none && !f.busy; });
+        else if (f.job != Flusher::Job::none || f.busy)
+            return;
+        f.ahead = g.folder;
+        f.ahead_bytes = g.unflushed;
+        f.job = Flusher::Job::ahead;
+    }
+    f.cv.notify_all();
+    g.unflushed = 0;
 }
 
 void open_group()

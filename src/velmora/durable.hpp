@@ -20,12 +20,16 @@ bool flush_each();
 // group until its flush. A name that is taken meanwhile is left alone and
 // the temporary dropped.
 void hand_over(const std::string& temp, const std::string& target, std::int64_t bytes);
+// Bytes just written into the copy being made: a long copy is flushed
+// ahead in the background.
+void wrote(std::int64_t bytes);
 
 // While a group is open, finished copies wait to be flushed together.
 void open_group();
 // Whether a copy for that target waits in the group.
 bool waiting(const std::string& target);
-// Flushes what waits, then gives each its name.
+// Flushes what waits, then gives each its name; waits for a group being
+// flushed in the background first.
 void commit();
 // commit, then the folder itself: everything of the run is on the medium.
 void settle(const std::string& folder);

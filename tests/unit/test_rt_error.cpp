@@ -147,6 +147,21 @@ struct Leftovers {
     }
 };
 
+// Two full groups of copies wait at once; a dropped place is found again.
+TEST(RemoveOnAbort, HoldsTwoGroupsAndFindsADroppedPlaceAgain)
+{
+    testsupport::TempDir dir;
+    auto r = testsupport::run_child([&] {
+        int taken = 0;
+        while (taken < 10000 && rt::remove_on_abort_add(dir.file("x")) >= 0)
+            ++taken;
+        rt::remove_on_abort_drop(17);
+        int again = rt::remove_on_abort_add(dir.file("y"));
+        std::printf("%d %d %d\n", taken >= 4000 && taken < 10000, again, rt::remove_on_abort_add(dir.file("z")));
+    });
+    EXPECT_EQ(r.out, "1 17 -1\n") << r.err;
+}
+
 TEST(RemoveOnAbort, GoesWithARuntimeError)
 {
     Leftovers files;

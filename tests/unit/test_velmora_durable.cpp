@@ -215,6 +215,32 @@ TEST_F(Group, AWaitingCopyHoldsOnlyItsOwnNameAndOnlyUntilTheFlush)
     EXPECT_EQ(read_file(dest.file("b")), read_file(src.file("b")));
 }
 
+// A full group is flushed and named on another thread while the next copy
+// goes on; its names stay held until it is done, and a runtime error waits
+// for it and still places every finished copy.
+TEST_F(Group, AFullGroupIsNamedInTheBackgroundAndARuntimeErrorWaitsForIt)
+{
+    const std::size_t big = std::size_t(65) << 20; // over one group's bytes
+    auto r = testsupport::run_child([&] {
+        velmora::durable::open_group();
+        velmora::COPY(source("a", big), dest.file("a"));
+        velmora::COPY(source("b", 3000), dest.file("b"));
+        bool held = velmora::durable::waiting(dest.file("a")) && velmora::durable::waiting(dest.file("b"));
+        velmora::durable::commit();
+        bool named = !velmora::durable::waiting(dest.file("a")) && names_in(dest.path()).size() == 2 &&
+                     read_file(dest.file("a")) == read_file(src.file("a"));
+        velmora::COPY(source("c", big), dest.file("c"));
+        velmora::COPY(source("d", 5000), dest.file("d"));
+        std::printf("%d%d\n", held, named);
+        rt::fail(3);
+    });
+    EXPECT_EQ(r.out, "11\n") << r.err;
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(names_in(dest.path()), (std::set<std::string>{"a", "b", "c", "d"})) << "no temporary is left";
+    for (const char* name : {"c", "d"})
+        EXPECT_EQ(read_file(dest.file(name)), read_file(src.file(name))) << name;
+}
+
 TEST_F(Group, ANameTakenMeanwhileKeepsWhatItHolds)
 {
     auto r = testsupport::run_child([&] {

@@ -1,5 +1,5 @@
 // POSIX bodies of the data calls: plain descriptors, copy_file_range on one
-// file system, and write-back started early so dirty data stays bounded.
+// file system.
 #include "platform/fs.hpp"
 
 #include <fcntl.h>
@@ -126,18 +126,6 @@ Io copy_range(int in, int out, std::size_t max, std::size_t& moved)
         default: return failure();
         }
     }
-}
-
-void start_writeback(int fd, std::int64_t offset, std::int64_t length)
-{
-    // Only a hint: a file system without it still gets its flush at the end.
-    ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
-}
-
-void wait_writeback(int fd, std::int64_t offset, std::int64_t length)
-{
-    ::sync_file_range(fd, offset, length,
-                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
 }
 
 bool flush_data(int fd)

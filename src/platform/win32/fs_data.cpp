@@ -72,10 +72,6 @@ Io copy_range(int, int, std::size_t, std::size_t& moved)
     return Io::unsupported;
 }
 
-void start_writeback(int, std::int64_t, std::int64_t) {}
-
-void wait_writeback(int, std::int64_t, std::int64_t) {}
-
 bool flush_data(int fd)
 {
     return _commit(fd) == 0;
