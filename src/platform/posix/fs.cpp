@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <string>
 
 namespace platform {
@@ -19,6 +20,29 @@ namespace {
 bool usable(const std::string& path)
 {
     return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+// The last folder that took neither an exclusive rename nor a link (FAT):
+// asking again for every file costs two round trips to a FUSE driver.
+std::mutex g_plain_rename_mutex;
+std::string g_plain_rename_folder;
+
+std::string folder_of(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool only_plain_rename(const std::string& folder)
+{
+    std::lock_guard lock(g_plain_rename_mutex);
+    return folder == g_plain_rename_folder;
+}
+
+void note_only_plain_rename(const std::string& folder)
+{
+    std::lock_guard lock(g_plain_rename_mutex);
+    g_plain_rename_folder = folder;
 }
 } // namespace
 
@@ -86,19 +110,24 @@ Placed rename_new(const std::string& from, const std::string& to)
 {
     if (!usable(from) || !usable(to))
         return Placed::failed;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return Placed::ok;
-    if (errno == EEXIST)
-        return Placed::taken;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return Placed::failed;
-    // No exclusive rename here: a second name made exclusively does it.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return Placed::ok;
+    const std::string folder = folder_of(to);
+    if (!only_plain_rename(folder)) {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return Placed::ok;
+        if (errno == EEXIST)
+            return Placed::taken;
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return Placed::failed;
+        // No exclusive rename here: a second name made exclusively does it.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return Placed::ok;
+        }
+        if (errno == EEXIST)
+            return Placed::taken;
+        if (errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP)
+            note_only_plain_rename(folder);
     }
-    if (errno == EEXIST)
-        return Placed::taken;
     // No links either (FAT): look, then rename. Only a name made in the
     // blink between the two is lost to this, never one that was there.
     if (name_taken(to))
