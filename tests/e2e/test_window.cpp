@@ -151,7 +151,8 @@ TEST_F(Window, OpensAtEveryStartWhileBothCoresAreBusy)
 
 TEST_F(Window, LosingTheDisplayMidCopyEndsWithErrorFourteenAndNoHalfCopy)
 {
-    fs::path big = make_media("big.mp3", 48u << 20, 7);
+    // Big enough that the copy is still running when the display goes.
+    fs::path big = make_media("big.mp3", 256u << 20, 7);
     fs::path list = make_playlist("list.m3u", {{"#EXTINF:1,Big", big}});
     fs::path dest = root() / "dest";
     fs::create_directories(dest);
