@@ -2,6 +2,7 @@
 #include "screen/state.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "screen/charset.hpp"
@@ -53,14 +54,28 @@ void draw_cell(Data& s, int row, int col, std::uint8_t ch)
     if (cell.valid && cell.ch == ch && cell.fg == s.fg && cell.bg == s.bg)
         return;
     cell = Cell{ch, s.fg, s.bg, true};
+    // The eight pixels of every possible glyph row in the current colours,
+    // made again only when the colours change: a row is then one copy.
+    struct Rows {
+        Color fg = 0, bg = 0;
+        bool made = false;
+        std::array<std::array<std::uint32_t, 8>, 256> px;
+    };
+    static thread_local Rows rows;
+    if (!rows.made || rows.fg != s.fg || rows.bg != s.bg) {
+        for (unsigned bits = 0; bits < 256; ++bits)
+            for (unsigned x = 0; x < 8; ++x)
+                rows.px[bits][x] = (bits & (0x80u >> x)) ? s.fg : s.bg;
+        rows.fg = s.fg;
+        rows.bg = s.bg;
+        rows.made = true;
+    }
     const std::uint8_t* g = glyphs::glyph(s.font_height, ch);
     int x0 = 8 * (col - 1);
     int y0 = s.font_height * (row - 1);
     for (int y = 0; y < s.font_height; ++y) {
         std::uint32_t* px = s.fb.data() + static_cast<size_t>(y0 + y) * static_cast<size_t>(s.width) + x0;
-        std::uint8_t bits = g[y];
-        for (int x = 0; x < 8; ++x)
-            px[x] = (bits & (0x80u >> x)) ? s.fg : s.bg;
+        std::memcpy(px, rows.px[g[y]].data(), sizeof(rows.px[0]));
     }
     mark_dirty(s, y0, y0 + s.font_height - 1);
 }

@@ -317,15 +317,23 @@ void TEXT_CLEAR()
         notify(s);
         return;
     }
-    // Only the rows printed on since the last clear can differ from blank.
+    // Only the rows printed on since the last clear can differ from blank,
+    // and in them only the cells that are not blank already: a copy shows
+    // the same few lines entry after entry.
+    const Cell blank{' ', s.fg, s.bg, true};
     for (int r = 0; r < s.rows; ++r) {
         if (!s.touched_rows[static_cast<size_t>(r)])
             continue;
         s.touched_rows[static_cast<size_t>(r)] = 0;
-        auto first = s.fb.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(r) * fh * w);
-        std::fill(first, first + static_cast<std::ptrdiff_t>(fh * w), s.bg);
-        auto c0 = s.cells.begin() + static_cast<std::ptrdiff_t>(r * s.columns);
-        std::fill(c0, c0 + s.columns, Cell{' ', s.fg, s.bg, true});
+        for (int c = 0; c < s.columns; ++c) {
+            Cell& cell = s.cells[static_cast<size_t>(r * s.columns + c)];
+            if (!cell.valid || cell.ch != ' ' || cell.bg != s.bg) {
+                std::uint32_t* px = s.fb.data() + static_cast<size_t>(r) * fh * w + static_cast<size_t>(8 * c);
+                for (size_t y = 0; y < fh; ++y)
+                    std::fill(px + y * w, px + y * w + 8, s.bg);
+            }
+            cell = blank;
+        }
         mark_dirty(s, r * s.font_height, (r + 1) * s.font_height - 1);
     }
     notify(s);

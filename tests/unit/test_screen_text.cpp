@@ -142,6 +142,27 @@ TEST_F(Grid, ClearBlanksEverythingAndHomesTheCursor)
     EXPECT_EQ(TEXT_LOCATE(0, 0), 257);
 }
 
+// A clear after printing blanks every cell that shows anything: a blank
+// printed on another background, and a letter in the middle of a row.
+TEST_F(Grid, ClearBlanksEveryPrintedCellOfARow)
+{
+    const Color black = 0xFF000000u;
+    TEXT_LOCATE(3, 1);
+    TEXT_PRINT("ab", false);
+    TEXT_COLOR(0, 0xFF445566, k_set_bg);
+    TEXT_PRINT("  ", false);
+    TEXT_COLOR(0, black, k_set_bg);
+    TEXT_PRINT(" c", false);
+    TEXT_CLEAR();
+    EXPECT_EQ(st::row_text(3), std::string(100, ' '));
+    for (int x = 0; x < 6 * 8; ++x)
+        for (int y = 2 * 16; y < 3 * 16; ++y)
+            ASSERT_EQ(st::pixel(x, y), black) << x << "," << y;
+    TEXT_LOCATE(3, 1);
+    TEXT_PRINT("ab", false);
+    EXPECT_EQ(st::row_text(3).substr(0, 3), "ab ");
+}
+
 TEST_F(Grid, ClearAfterABackgroundChangeFillsTheWholeWindow)
 {
     TEXT_COLOR(0, 0xFF112233, k_set_bg);
