@@ -186,6 +186,24 @@ Flusher& flusher()
     return *g_flusher;
 }
 
+// The copies of `list` that took their names leave the group's books; the
+// rest is returned, to wait again.
+std::vector<Waiting> forget_placed(std::vector<Waiting>& list)
+{
+    Group& g = group();
+    std::vector<Waiting> again;
+    for (auto& w : list) {
+        if (w.done) {
+            g.targets.erase(w.target);
+            rt::remove_on_abort_drop(w.handle);
+        } else {
+            again.push_back(std::move(w));
+        }
+    }
+    list.clear();
+    return again;
+}
+
 // Waits until the flusher is idle and takes back what it named; what it
 // could not name waits again in the group. false when it failed.
 bool take_back()
@@ -198,16 +216,7 @@ bool take_back()
     if (!f.finished)
         return true;
     Group& g = group();
-    std::vector<Waiting> again;
-    for (auto& w : f.handed) {
-        if (w.done) {
-            g.targets.erase(w.target);
-            rt::remove_on_abort_drop(w.handle);
-        } else {
-            again.push_back(std::move(w));
-        }
-    }
-    f.handed.clear();
+    std::vector<Waiting> again = forget_placed(f.handed);
     f.finished = false;
     bool ok = !f.failed;
     f.failed = false;
@@ -243,16 +252,7 @@ bool commit_waiting()
     bool ok = take_back();
     Group& g = group();
     ok = flush_and_place(g.waiting) && ok;
-    std::vector<Waiting> again;
-    for (auto& w : g.waiting) {
-        if (w.done) {
-            g.targets.erase(w.target);
-            rt::remove_on_abort_drop(w.handle);
-        } else {
-            again.push_back(std::move(w));
-        }
-    }
-    g.waiting = std::move(again);
+    g.waiting = forget_placed(g.waiting);
     if (g.waiting.empty()) {
         g.bytes = 0;
         g.unflushed = 0;
