@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <mutex>
 #include <random>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -177,13 +178,21 @@ void flusher_main(Flusher* f)
     }
 }
 
-Flusher& flusher()
+// Null when no thread can be started: then groups are flushed in place.
+Flusher* flusher()
 {
-    if (g_flusher == nullptr) {
-        g_flusher = new Flusher;
-        std::thread(flusher_main, g_flusher).detach();
+    static bool refused = false;
+    if (g_flusher == nullptr && !refused) {
+        auto* f = new Flusher;
+        try {
+            std::thread(flusher_main, f).detach();
+            g_flusher = f;
+        } catch (const std::system_error&) {
+            delete f;
+            refused = true;
+        }
     }
-    return *g_flusher;
+    return g_flusher;
 }
 
 // The copies of `list` that took their names leave the group's books; the
@@ -233,14 +242,18 @@ void hand_to_flusher()
 {
     if (!take_back())
         rt::fail(3);
-    Group& g = group();
-    Flusher& f = flusher();
-    {
-        std::lock_guard lock(f.m);
-        f.handed = std::move(g.waiting);
-        f.job = Flusher::Job::group;
+    Flusher* f = flusher();
+    if (f == nullptr) {
+        commit();
+        return;
     }
-    f.cv.notify_all();
+    Group& g = group();
+    {
+        std::lock_guard lock(f->m);
+        f->handed = std::move(g.waiting);
+        f->job = Flusher::Job::group;
+    }
+    f->cv.notify_all();
     g.waiting.clear();
     g.bytes = 0;
     g.unflushed = 0;
@@ -368,19 +381,21 @@ void wrote(std::int64_t bytes)
         return;
     // The copy waits only when the device falls far behind: what is not
     // yet on the medium stays bounded, and the progress follows the device.
-    Flusher& f = flusher();
+    Flusher* f = flusher();
+    if (f == nullptr)
+        return;
     {
-        std::unique_lock lock(f.m);
-        const std::int64_t most = std::clamp(f.per_second, k_least_ahead, k_most_ahead);
+        std::unique_lock lock(f->m);
+        const std::int64_t most = std::clamp(f->per_second, k_least_ahead, k_most_ahead);
         if (g.unflushed >= most)
-            f.cv.wait(lock, [&f] { return f.job == Flusher::Job::none && !f.busy; });
-        else if (f.job != Flusher::Job::none || f.busy)
+            f->cv.wait(lock, [f] { return f->job == Flusher::Job::none && !f->busy; });
+        else if (f->job != Flusher::Job::none || f->busy)
             return;
-        f.ahead = g.folder;
-        f.ahead_bytes = g.unflushed;
-        f.job = Flusher::Job::ahead;
+        f->ahead = g.folder;
+        f->ahead_bytes = g.unflushed;
+        f->job = Flusher::Job::ahead;
     }
-    f.cv.notify_all();
+    f->cv.notify_all();
     g.unflushed = 0;
 }
 
