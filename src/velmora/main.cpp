@@ -2,6 +2,7 @@
 // the copy loop with its progress screen, and the end screen.
 #include <cctype>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 #include "inc/console.hpp"
@@ -121,10 +122,44 @@ bool for_each_entry(playlist::Reader& reader, Fn fn)
     return true;
 }
 
+// The names the destination holds, read once, in ASCII lower case: a plain
+// ASCII name not among them is not there, however the file system treats
+// case, so a new destination costs one listing instead of a lookup per entry.
+struct Present {
+    bool listed = false;
+    std::unordered_set<std::string> folded;
+
+    static std::string fold(std::string name)
+    {
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return name;
+    }
+    void list(const std::string& folder)
+    {
+        std::vector<std::string> names;
+        listed = platform::list_names(folder, names);
+        for (auto& n : names)
+            folded.insert(fold(std::move(n)));
+    }
+    bool surely_absent(const std::string& name) const
+    {
+        if (!listed)
+            return false;
+        for (char c : name)
+            if (static_cast<unsigned char>(c) >= 0x80 || c == '/' || c == paths::k_sep)
+                return false;
+        return folded.count(fold(name)) == 0;
+    }
+};
+
 // The size of the file the destination holds under the copy's name, -1 for
-// nothing (or no file): one status call.
-std::int64_t copied_size(const Run& run, const std::string& name)
+// nothing (or no file): one status call, none for a name not listed.
+std::int64_t copied_size(const Run& run, const Present& present, const std::string& name)
 {
+    if (present.surely_absent(name))
+        return -1;
     std::int64_t size = 0;
     if (platform::kind_of(paths::target_of(run.destination, name), size) != platform::Kind::file)
         return -1;
@@ -138,6 +173,8 @@ void counting_pass(Run& run)
     platform::free_space(run.destination, free_bytes, unit);
     // A file over the destination's limit is left out, and takes no room.
     const std::int64_t max_size = platform::max_file_size_in(run.destination);
+    Present present;
+    present.list(run.destination);
     int list = rt::free_file();
     rt::open_text_input(list, run.playlist_path);
     playlist::Reader reader = playlist::open(list);
@@ -148,7 +185,7 @@ void counting_pass(Run& run)
         // One status call: the copy pass opens the file anyway.
         if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file) {
             if (size <= max_size)
-                run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
+                run.needed += detail::room_needed(size, unit, copied_size(run, present, src.name));
         }
         run.total_kb = detail::add_kb(run.total_kb, size);
         ++run.entry_count;
