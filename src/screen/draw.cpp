@@ -32,6 +32,7 @@ Surface surface(Data& s, Target target)
     if (target == 0) {
         if (!s.window || s.fb.empty())
             return {};
+        render_cells(s);
         return {s.fb.data(), s.width, s.height, true};
     }
     auto it = s.images.find(target);

@@ -46,6 +46,7 @@ void draw_mark(Data& s, Echo& e, std::size_t i, bool on)
         draw_cell(s, row, col, cell.ch);
         return;
     }
+    render_cells(s);
     int x0 = 8 * (col - 1);
     int y0 = s.font_height * row - 2;
     for (int y = y0; y < y0 + 2; ++y)

@@ -51,10 +51,23 @@ void draw_cell(Data& s, int row, int col, std::uint8_t ch)
 {
     Cell& cell = s.cells[static_cast<size_t>((row - 1) * s.columns + (col - 1))];
     s.touched_rows[static_cast<size_t>(row - 1)] = 1;
-    if (cell.valid && cell.ch == ch && cell.fg == s.fg && cell.bg == s.bg)
+    cell.ch = ch;
+    cell.fg = s.fg;
+    cell.bg = s.bg;
+    if (cell.pending || cell.shows(ch, s.fg, s.bg))
         return;
-    cell = Cell{ch, s.fg, s.bg, true};
-    // The eight pixels of every possible glyph row in the current colours,
+    cell.pending = true;
+    s.any_pending = true;
+    int y0 = s.font_height * (row - 1);
+    mark_dirty(s, y0, y0 + s.font_height - 1);
+}
+
+void render_cells(Data& s)
+{
+    if (!s.any_pending)
+        return;
+    s.any_pending = false;
+    // The eight pixels of every possible glyph row in one pair of colours,
     // made again only when the colours change: a row is then one copy.
     struct Rows {
         Color fg = 0, bg = 0;
@@ -62,22 +75,32 @@ void draw_cell(Data& s, int row, int col, std::uint8_t ch)
         std::array<std::array<std::uint32_t, 8>, 256> px;
     };
     static thread_local Rows rows;
-    if (!rows.made || rows.fg != s.fg || rows.bg != s.bg) {
-        for (unsigned bits = 0; bits < 256; ++bits)
-            for (unsigned x = 0; x < 8; ++x)
-                rows.px[bits][x] = (bits & (0x80u >> x)) ? s.fg : s.bg;
-        rows.fg = s.fg;
-        rows.bg = s.bg;
-        rows.made = true;
+    for (int r = 0; r < s.rows; ++r) {
+        for (int c = 0; c < s.columns; ++c) {
+            Cell& cell = s.cells[static_cast<size_t>(r * s.columns + c)];
+            if (!cell.pending)
+                continue;
+            cell.pending = false;
+            if (cell.shows(cell.ch, cell.fg, cell.bg))
+                continue;
+            if (!rows.made || rows.fg != cell.fg || rows.bg != cell.bg) {
+                for (unsigned bits = 0; bits < 256; ++bits)
+                    for (unsigned x = 0; x < 8; ++x)
+                        rows.px[bits][x] = (bits & (0x80u >> x)) ? cell.fg : cell.bg;
+                rows.fg = cell.fg;
+                rows.bg = cell.bg;
+                rows.made = true;
+            }
+            const std::uint8_t* g = glyphs::glyph(s.font_height, cell.ch);
+            int y0 = s.font_height * r;
+            for (int y = 0; y < s.font_height; ++y) {
+                std::uint32_t* px = s.fb.data() + static_cast<size_t>(y0 + y) * static_cast<size_t>(s.width) + 8 * c;
+                std::memcpy(px, rows.px[g[y]].data(), sizeof(rows.px[0]));
+            }
+            cell = Cell{cell.ch, cell.fg, cell.bg, true};
+            mark_dirty(s, y0, y0 + s.font_height - 1);
+        }
     }
-    const std::uint8_t* g = glyphs::glyph(s.font_height, ch);
-    int x0 = 8 * (col - 1);
-    int y0 = s.font_height * (row - 1);
-    for (int y = 0; y < s.font_height; ++y) {
-        std::uint32_t* px = s.fb.data() + static_cast<size_t>(y0 + y) * static_cast<size_t>(s.width) + x0;
-        std::memcpy(px, rows.px[g[y]].data(), sizeof(rows.px[0]));
-    }
-    mark_dirty(s, y0, y0 + s.font_height - 1);
 }
 
 void scroll_if_needed(Data& s)
@@ -88,6 +111,7 @@ void scroll_if_needed(Data& s)
     s.cur_row = s.rows;
     if (!s.window)
         return;
+    render_cells(s);
     by = std::min(by, s.rows);
     auto cols = static_cast<size_t>(s.columns);
     auto keep = static_cast<size_t>(s.rows - by);
@@ -175,7 +199,10 @@ bool take_changes(std::uint32_t* dst, int& first_row, int& last_row)
     State& st = state();
     std::lock_guard lock(st.m);
     Data& s = st.d;
-    if (!s.window || s.dirty_first < 0)
+    if (!s.window)
+        return false;
+    render_cells(s);
+    if (s.dirty_first < 0)
         return false;
     first_row = s.dirty_first;
     last_row = s.dirty_last;

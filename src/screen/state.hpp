@@ -17,11 +17,25 @@
 
 namespace screen::detail {
 
+// A cell of the grid: what it holds, and what its pixels show. Printing only
+// records the new content; the pixels follow when someone looks at them (the
+// window presents at most 60 times a second, a copy prints thousands of
+// entries in that time), so only the last content of a cell is drawn.
 struct Cell {
     std::uint8_t ch = ' ';
     Color fg = 0;
     Color bg = 0;
-    bool valid = false; // false when pixels under it may differ from ch/fg/bg
+    bool valid = false;   // false when the pixels under it may differ from drawn_*
+    bool pending = false; // ch/fg/bg may not be drawn yet
+    std::uint8_t drawn_ch = ' ';
+    Color drawn_fg = 0;
+    Color drawn_bg = 0;
+
+    Cell() = default;
+    Cell(std::uint8_t c, Color f, Color b, bool v) : ch(c), fg(f), bg(b), valid(v), drawn_ch(c), drawn_fg(f), drawn_bg(b)
+    {
+    }
+    bool shows(std::uint8_t c, Color f, Color b) const { return valid && drawn_ch == c && drawn_fg == f && drawn_bg == b; }
 };
 
 struct Image {
@@ -126,6 +140,7 @@ struct Data {
     std::vector<std::uint8_t> touched_rows;
     bool pixels_drawn = false;
     Color cleared_bg = k_default_bg;
+    bool any_pending = false; // some cell's content is not drawn yet
 
     KeyRing keys;
 
@@ -163,7 +178,11 @@ State& state();
 
 // Helpers that expect the lock held.
 void mark_dirty(Data& s, int first_row, int last_row);
+// Sets a cell to ch in the current colours; its pixels follow on render_cells.
 void draw_cell(Data& s, int row, int col, std::uint8_t ch);
+// Draws what the cells hold where the pixels do not show it yet. Everything
+// that reads or draws the window's pixels calls it first.
+void render_cells(Data& s);
 void put_byte(Data& s, std::uint8_t ch); // printing rules except the bell
 void put_glyph(Data& s, std::uint8_t ch); // the glyph at the cursor, even for control bytes
 void scroll_if_needed(Data& s);

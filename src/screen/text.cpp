@@ -22,6 +22,7 @@ namespace {
     input_release_all_keys();
     s.fb.clear();
     s.cells.clear();
+    s.any_pending = false;
     s.touched_rows.clear();
     s.images.clear();
     s.dirty_first = s.dirty_last = -1;
@@ -40,6 +41,7 @@ void set_grid(Data& s, int columns, int rows, int font_height)
     s.rows = rows;
     s.font_height = font_height;
     s.cells.assign(static_cast<size_t>(columns * rows), Cell{' ', s.fg, s.bg, true});
+    s.any_pending = false;
     s.touched_rows.assign(static_cast<size_t>(rows), 0);
     std::fill(s.fb.begin(), s.fb.end(), s.bg);
     s.pixels_drawn = false;
@@ -305,11 +307,10 @@ void TEXT_CLEAR()
         }
         return;
     }
-    auto w = static_cast<size_t>(s.width);
-    auto fh = static_cast<size_t>(s.font_height);
     if (s.pixels_drawn || s.bg != s.cleared_bg) {
         std::fill(s.fb.begin(), s.fb.end(), s.bg);
         std::fill(s.cells.begin(), s.cells.end(), Cell{' ', s.fg, s.bg, true});
+        s.any_pending = false;
         std::fill(s.touched_rows.begin(), s.touched_rows.end(), 0);
         s.pixels_drawn = false;
         s.cleared_bg = s.bg;
@@ -318,23 +319,30 @@ void TEXT_CLEAR()
         return;
     }
     // Only the rows printed on since the last clear can differ from blank,
-    // and in them only the cells that are not blank already: a copy shows
-    // the same few lines entry after entry.
-    const Cell blank{' ', s.fg, s.bg, true};
+    // and in them only the cells that do not show a blank already: a copy
+    // shows the same few lines entry after entry.
     for (int r = 0; r < s.rows; ++r) {
         if (!s.touched_rows[static_cast<size_t>(r)])
             continue;
         s.touched_rows[static_cast<size_t>(r)] = 0;
+        bool changed = false;
         for (int c = 0; c < s.columns; ++c) {
             Cell& cell = s.cells[static_cast<size_t>(r * s.columns + c)];
-            if (!cell.valid || cell.ch != ' ' || cell.bg != s.bg) {
-                std::uint32_t* px = s.fb.data() + static_cast<size_t>(r) * fh * w + static_cast<size_t>(8 * c);
-                for (size_t y = 0; y < fh; ++y)
-                    std::fill(px + y * w, px + y * w + 8, s.bg);
+            // A blank's pixels are its background alone.
+            if (!cell.pending && cell.valid && cell.drawn_ch == ' ' && cell.drawn_bg == s.bg) {
+                cell = Cell{' ', s.fg, s.bg, true};
+                continue;
             }
-            cell = blank;
+            cell.ch = ' ';
+            cell.fg = s.fg;
+            cell.bg = s.bg;
+            cell.pending = true;
+            changed = true;
         }
-        mark_dirty(s, r * s.font_height, (r + 1) * s.font_height - 1);
+        if (changed) {
+            s.any_pending = true;
+            mark_dirty(s, r * s.font_height, (r + 1) * s.font_height - 1);
+        }
     }
     notify(s);
 }

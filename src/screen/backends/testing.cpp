@@ -97,11 +97,13 @@ Color cell_bg(int row, int column)
 
 std::uint32_t pixel(int x, int y)
 {
-    return locked([=](const Data& s) -> std::uint32_t {
-        if (!s.window || x < 0 || y < 0 || x >= s.width || y >= s.height)
-            return 0;
-        return s.fb[static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)];
-    });
+    State& st = state();
+    std::lock_guard lock(st.m);
+    Data& s = st.d;
+    detail::render_cells(s);
+    if (!s.window || x < 0 || y < 0 || x >= s.width || y >= s.height)
+        return 0;
+    return s.fb[static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)];
 }
 
 std::uint32_t image_pixel(Target image, int x, int y)
