@@ -2,6 +2,8 @@
 // grid selection and colours, on the headless backend.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "screen/backend.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
@@ -161,6 +163,44 @@ TEST_F(Grid, ClearBlanksEveryPrintedCellOfARow)
     TEXT_LOCATE(3, 1);
     TEXT_PRINT("ab", false);
     EXPECT_EQ(st::row_text(3).substr(0, 3), "ab ");
+}
+
+// Text and drawing land in the order they were made, however late the
+// text's pixels are drawn, and a cell printed many times shows its last.
+TEST_F(Grid, PrintedCellsAndDrawingKeepTheirOrder)
+{
+    const Color red = 0xFFFF0000u;
+    auto cell_pixels = [](int col) {
+        std::vector<std::uint32_t> px;
+        for (int y = 16; y < 32; ++y)
+            for (int x = 8 * (col - 1); x < 8 * col; ++x)
+                px.push_back(st::pixel(x, y));
+        return px;
+    };
+    TEXT_LOCATE(2, 1);
+    TEXT_PRINT("#", false);
+    const auto hash = cell_pixels(1);
+    TEXT_LOCATE(2, 3);
+    TEXT_PRINT("#", false);
+    for (int i = 0; i < 50; ++i) {
+        TEXT_LOCATE(2, 1);
+        TEXT_PRINT(i % 2 ? "#" : "W", false);
+        TEXT_CLEAR();
+    }
+    TEXT_LOCATE(2, 1);
+    TEXT_PRINT("#", false);
+    DRAW_LINE(0, 0, 24, 799, 24, red, 2);
+    auto drawn = cell_pixels(1);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(drawn[static_cast<size_t>(y * 8 + x)], y == 8 ? red : hash[static_cast<size_t>(y * 8 + x)]) << x << "," << y;
+    // Cell 3 was cleared before the line: only the line is there.
+    EXPECT_EQ(st::pixel(17, 24), red);
+    EXPECT_EQ(st::pixel(17, 20), 0xFF000000u);
+    TEXT_LOCATE(2, 1);
+    TEXT_PRINT("#", false);
+    EXPECT_EQ(cell_pixels(1), hash);
+    EXPECT_EQ(st::pixel(9, 24), red); // the next cell was not printed again
 }
 
 TEST_F(Grid, ClearAfterABackgroundChangeFillsTheWholeWindow)
