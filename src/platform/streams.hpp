@@ -12,6 +12,10 @@ namespace platform {
 std::FILE* stream_of_fd(int fd, const char* mode);
 // The descriptor under a stream.
 int fd_of_stream(std::FILE* fp);
+// The next byte of a stream only the caller's thread uses at the moment,
+// without the stream's own lock (a line is read a byte at a time); EOF at
+// the end or on an error.
+int next_byte(std::FILE* fp);
 
 // The standard output of a command run by the command interpreter, as bytes;
 // nullptr when it cannot be started.

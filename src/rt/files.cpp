@@ -244,7 +244,7 @@ std::string read_line(int n, Loc loc)
     std::FILE* fp = stream(s, loc);
     std::string line;
     for (;;) {
-        int c = std::getc(fp);
+        int c = platform::next_byte(fp);
         if (c == EOF) {
             if (std::ferror(fp))
                 fail(3, loc);
@@ -254,7 +254,7 @@ std::string read_line(int n, Loc loc)
         if (c == '\n')
             break;
         if (c == '\r') {
-            int d = std::getc(fp);
+            int d = platform::next_byte(fp);
             if (d == '\n')
                 ++s.pos;
             else if (d != EOF)

@@ -2,6 +2,7 @@
 #include "rt/number.hpp"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -10,8 +11,17 @@ namespace rt {
 std::string number_text(double value)
 {
     char buf[64];
-    int n = std::snprintf(buf, sizeof buf, "%.16g", value);
-    std::string s(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    std::string s;
+    // Same text as "%.16g", without printf's big-number arithmetic: the
+    // progress screen shows three numbers per file.
+    auto r = std::isfinite(value) ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 16)
+                                  : std::to_chars_result{buf, std::errc::value_too_large};
+    if (r.ec == std::errc{}) {
+        s.assign(buf, r.ptr);
+    } else {
+        int n = std::snprintf(buf, sizeof buf, "%.16g", value);
+        s.assign(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    }
     if (!s.empty() && s.back() == '.')
         s.pop_back();
     return s;

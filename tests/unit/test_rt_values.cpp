@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "rt/array.hpp"
@@ -21,6 +23,34 @@ TEST(NumberText, SixteenSignificantDigits)
     EXPECT_EQ(rt::number_text(3500000.0 / 1024 / 1024), "3.337860107421875");
     EXPECT_EQ(rt::number_text(1.0 / 1024 / 1024), "9.5367431640625e-07");
     EXPECT_EQ(rt::number_text(1e20), "1e+20");
+    EXPECT_EQ(rt::number_text(-0.0), "-0");
+    EXPECT_EQ(rt::number_text(std::numeric_limits<double>::infinity()), "inf");
+}
+
+// The figures of a long run's progress screen, and values across the range,
+// read exactly as printf's "%.16g" writes them.
+TEST(NumberText, MatchesPrintfAcrossTheRange)
+{
+    auto printf_text = [](double v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.16g", v);
+        return std::string(buf);
+    };
+    for (int i = 0; i <= 30000; i += 7)
+        ASSERT_EQ(rt::number_text(i * 100.0 / 30001), printf_text(i * 100.0 / 30001)) << i;
+    std::uint64_t x = 88172645463325252u;
+    for (int i = 0; i < 20000; ++i) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        double v;
+        std::memcpy(&v, &x, sizeof v);
+        if (std::isfinite(v)) {
+            ASSERT_EQ(rt::number_text(v), printf_text(v)) << i;
+        }
+        double small = static_cast<double>(x % 100000000) / 1024.0 / 1024.0;
+        ASSERT_EQ(rt::number_text(small), printf_text(small)) << i;
+    }
 }
 
 TEST(RoundEven, HalvesGoToTheEvenNeighbour)

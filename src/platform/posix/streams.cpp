@@ -19,6 +19,11 @@ int fd_of_stream(std::FILE* fp)
     return ::fileno(fp);
 }
 
+int next_byte(std::FILE* fp)
+{
+    return getc_unlocked(fp);
+}
+
 std::FILE* open_command_output(const std::string& command)
 {
     return ::popen(command.c_str(), "r");

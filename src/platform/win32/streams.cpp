@@ -18,6 +18,11 @@ int fd_of_stream(std::FILE* fp)
     return _fileno(fp);
 }
 
+int next_byte(std::FILE* fp)
+{
+    return _getc_nolock(fp);
+}
+
 std::FILE* open_command_output(const std::string& command)
 {
     // Binary: the reader sees the command's CR LF and ends lines itself.
