@@ -2,7 +2,6 @@
 // the copy loop with its progress screen, and the end screen.
 #include <cctype>
 #include <cmath>
-#include <unordered_set>
 #include <vector>
 
 #include "inc/console.hpp"
@@ -93,6 +92,7 @@ struct Run {
     std::int32_t entry_count = 0;
     std::uint32_t total_kb = 0;
     paths::Names names;       // the target names taken so far
+    paths::Listing present;   // the destination's names, and those the run takes
     std::uint64_t needed = 0; // bytes the copies still take on the destination
 };
 
@@ -122,43 +122,11 @@ bool for_each_entry(playlist::Reader& reader, Fn fn)
     return true;
 }
 
-// The names the destination holds, read once, in ASCII lower case: a plain
-// ASCII name not among them is not there, however the file system treats
-// case, so a new destination costs one listing instead of a lookup per entry.
-struct Present {
-    bool listed = false;
-    std::unordered_set<std::string> folded;
-
-    static std::string fold(std::string name)
-    {
-        for (char& c : name)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return name;
-    }
-    void list(const std::string& folder)
-    {
-        std::vector<std::string> names;
-        listed = platform::list_names(folder, names);
-        for (auto& n : names)
-            folded.insert(fold(std::move(n)));
-    }
-    bool surely_absent(const std::string& name) const
-    {
-        if (!listed)
-            return false;
-        for (char c : name)
-            if (static_cast<unsigned char>(c) >= 0x80 || c == '/' || c == paths::k_sep)
-                return false;
-        return folded.count(fold(name)) == 0;
-    }
-};
-
 // The size of the file the destination holds under the copy's name, -1 for
 // nothing (or no file): one status call, none for a name not listed.
-std::int64_t copied_size(const Run& run, const Present& present, const std::string& name)
+std::int64_t copied_size(const Run& run, const std::string& name)
 {
-    if (present.surely_absent(name))
+    if (run.present.surely_absent(name))
         return -1;
     std::int64_t size = 0;
     if (platform::kind_of(paths::target_of(run.destination, name), size) != platform::Kind::file)
@@ -173,8 +141,8 @@ void counting_pass(Run& run)
     platform::free_space(run.destination, free_bytes, unit);
     // A file over the destination's limit is left out, and takes no room.
     const std::int64_t max_size = platform::max_file_size_in(run.destination);
-    Present present;
-    present.list(run.destination);
+    // One listing instead of a lookup per entry whose name is not there.
+    run.present.list(run.destination);
     int list = rt::free_file();
     rt::open_text_input(list, run.playlist_path);
     playlist::Reader reader = playlist::open(list);
@@ -185,7 +153,7 @@ void counting_pass(Run& run)
         // One status call: the copy pass opens the file anyway.
         if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file) {
             if (size <= max_size)
-                run.needed += detail::room_needed(size, unit, copied_size(run, present, src.name));
+                run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
         }
         run.total_kb = detail::add_kb(run.total_kb, size);
         ++run.entry_count;
@@ -250,6 +218,7 @@ void copy_pass(Run& run)
     }
     // A stick's FAT does not tell Song.mp3 from song.mp3, even on Linux.
     run.names.set_case_blind(paths::case_blind(write_path));
+    run.present.add(paths::file_name(list_path));
     playlist::Reader reader = playlist::open(list);
     playlist::Writer writer = playlist::start(out, reader);
     TEXT_PRINT("Readdy", true);
@@ -271,8 +240,10 @@ void copy_pass(Run& run)
                 // A copy of this run still waiting for its name holds it.
                 if (durable::waiting(paths::target_of(run.destination, name)))
                     return paths::Held::copy;
-                return paths::held_at(run.destination, name, size);
+                return paths::held_at(run.destination, name, size, &run.present);
             });
+        if (!src.stream)
+            run.present.add(chosen.name);
         std::string target = paths::target_of(run.destination, chosen.name);
         progress_block(run, entry_index, opened ? size : 0);
         std::string display = detail::name_display(paths::shown(src.name), run.screen_width);

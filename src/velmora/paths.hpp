@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/fs.hpp"
@@ -109,7 +110,26 @@ bool may_be_refused(const std::string& name);
 enum class Held { free, copy, taken, refused };
 // `copy`: a file of the source's size (size < 0: any file, the source being
 // unreadable); `taken`: anything else; `refused`: the name cannot be made.
-Held held_at(const std::string& destination, const std::string& name, std::int64_t size);
+// `listing`, when given, answers for names it surely does not hold without
+// a lookup (each is a round trip to the driver on a FUSE stick).
+class Listing;
+Held held_at(const std::string& destination, const std::string& name, std::int64_t size,
+             const Listing* listing = nullptr);
+
+// The names a folder held when it was listed, in ASCII lower case, and the
+// names added since (the run's own): a plain ASCII name not among them is not
+// there, however the file system treats case. Unlisted, it knows nothing.
+class Listing {
+public:
+    // False when the folder cannot be listed.
+    bool list(const std::string& folder);
+    void add(const std::string& name);
+    bool surely_absent(const std::string& name) const;
+
+private:
+    bool listed_ = false;
+    std::unordered_set<std::string> folded_;
+};
 
 struct Chosen {
     std::string name;

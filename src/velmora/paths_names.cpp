@@ -95,8 +95,10 @@ std::string ascii_name(const std::string& name)
     return out;
 }
 
-Held held_at(const std::string& destination, const std::string& name, std::int64_t size)
+Held held_at(const std::string& destination, const std::string& name, std::int64_t size, const Listing* listing)
 {
+    if (listing != nullptr && listing->surely_absent(name) && !may_be_refused(name))
+        return Held::free;
     const std::string path = target_of(destination, name);
     std::int64_t have = 0;
     switch (platform::kind_of(path, have)) {
@@ -120,6 +122,42 @@ Held held_at(const std::string& destination, const std::string& name, std::int64
         break;
     }
     return Held::free;
+}
+
+namespace {
+
+std::string folded(std::string name)
+{
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+
+} // namespace
+
+bool Listing::list(const std::string& folder)
+{
+    std::vector<std::string> names;
+    listed_ = platform::list_names(folder, names);
+    for (auto& n : names)
+        folded_.insert(folded(std::move(n)));
+    return listed_;
+}
+
+void Listing::add(const std::string& name)
+{
+    folded_.insert(folded(name));
+}
+
+bool Listing::surely_absent(const std::string& name) const
+{
+    if (!listed_)
+        return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80 || is_sep(c))
+            return false;
+    return folded_.count(folded(name)) == 0;
 }
 
 bool case_blind(const std::string& existing_file)

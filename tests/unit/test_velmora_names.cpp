@@ -188,4 +188,30 @@ TEST(ChosenNames, AFolderOrAFileOfAnotherSizeIsNeverTouched)
     EXPECT_EQ(testsupport::read_file(d.dir.file("b (2).mp3")), "xx");
 }
 
+// The destination listed once: a name it surely lacks needs no lookup; any
+// name it may hold, in another case, not plain ASCII, or taken by the run
+// since, is looked up as before.
+TEST(ChosenNames, AListingSparesTheLookupOfNamesSurelyAbsent)
+{
+    Dest d;
+    write_file(d.dir.file("Song.MP3"), "abc");
+    paths::Listing listing;
+    ASSERT_TRUE(listing.list(d.dir.path()));
+    EXPECT_FALSE(listing.surely_absent("song.mp3"));
+    EXPECT_TRUE(listing.surely_absent("other.mp3"));
+    EXPECT_FALSE(listing.surely_absent("\xc3\xa4.mp3"));
+    EXPECT_EQ(paths::held_at(d.dir.path(), "song.mp3", 3, &listing),
+              std::filesystem::exists(d.dir.file("song.mp3")) ? Held::copy : Held::free);
+    // Made after the listing and not added: the listing answers (stale, no lookup).
+    write_file(d.dir.file("late.mp3"), "x");
+    EXPECT_EQ(paths::held_at(d.dir.path(), "late.mp3", 3, &listing), Held::free);
+    listing.add("LATE.mp3");
+    EXPECT_EQ(paths::held_at(d.dir.path(), "late.mp3", 3, &listing), Held::taken);
+    // A folder that cannot be listed knows nothing.
+    paths::Listing none;
+    EXPECT_FALSE(none.list(d.dir.file("missing")));
+    EXPECT_FALSE(none.surely_absent("other.mp3"));
+    EXPECT_EQ(paths::held_at(d.dir.path(), "late.mp3", 1, &none), Held::copy);
+}
+
 } // namespace
