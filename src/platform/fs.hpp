@@ -45,6 +45,13 @@ Io copy_range(int in, int out, std::size_t max, std::size_t& moved);
 bool flush_data(int fd);
 // The largest file the file system holding fd can store.
 std::int64_t max_file_size(int fd);
+// A second descriptor on the same open file (-1 when there is none), for
+// another thread to use while the owner goes on and closes its own.
+int duplicate_fd(int fd);
+// Writes [offset, offset + length) of the file to the device and waits for
+// it, leaving its metadata and the device's cache to a later flush: a head
+// start for that flush. false where the system has no such call.
+bool write_back_range(int fd, std::int64_t offset, std::int64_t length);
 
 // How the strings that name files are written: UTF-8, or the system's own
 // narrow form (the ANSI code page on Windows; POSIX takes the bytes as they

@@ -448,6 +448,13 @@ std::int64_t max_file_size(int n, Loc loc)
     return platform::max_file_size(s.fp != nullptr ? platform::fd_of_stream(s.fp) : s.fd);
 }
 
+int duplicate_descriptor(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& s = open_slot(n, loc);
+    return platform::duplicate_fd(s.fp != nullptr ? platform::fd_of_stream(s.fp) : s.fd);
+}
+
 void close(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);

@@ -65,6 +65,9 @@ std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written
 void flush_to_medium(int n, Loc loc = Loc::current());
 // The largest file the file system holding file n can store.
 std::int64_t max_file_size(int n, Loc loc = Loc::current());
+// A system descriptor of its own on open file n (-1 when none can be had),
+// for another thread; that thread closes it with platform::close_fd.
+int duplicate_descriptor(int n, Loc loc = Loc::current());
 
 void close(int n, Loc loc = Loc::current());
 void flush_all_files();

@@ -3,7 +3,8 @@
 // of up to 2000 files or 64 MiB; a full group goes to a thread of its own,
 // where one syncfs covers it and then each copy is renamed, while the next
 // group is copied: the device writes while the program copies. A long copy
-// is flushed ahead on that thread as it goes, so its own flush is short.
+// is written back ahead on that thread as it goes (its own range, without a
+// journal commit per step), so its own flush is short.
 // The next flush covers the renames; the folder is flushed at the end.
 #include "velmora/durable.hpp"
 
@@ -60,6 +61,9 @@ struct Group {
     std::int64_t bytes = 0;
     std::int64_t unflushed = 0; // written since the last flush began
     std::string folder;         // of the copy being written
+    int file = -1;              // the copy being written, its file number
+    std::int64_t file_written = 0;
+    std::int64_t file_ahead = 0; // of it, handed to the flusher to write back
 };
 
 Group& group()
@@ -82,6 +86,8 @@ struct Flusher {
     bool finished = false;      // `handed` holds results to take back
     std::vector<Waiting> handed;
     std::string ahead;          // the folder of a long copy to flush ahead
+    int ahead_fd = -1;          // its own descriptor on that copy, or -1: the whole file system
+    std::int64_t ahead_from = 0;
     std::int64_t ahead_bytes = 0;
     std::int64_t per_second = 0; // bytes the last flush ahead took to the medium in a second
 };
@@ -150,6 +156,19 @@ bool flush_and_place(std::vector<Waiting>& list)
     return ok;
 }
 
+// Only a head start: failures show in the group's flush.
+void flush_ahead(Flusher& f)
+{
+    if (f.ahead_fd >= 0) {
+        bool done = platform::write_back_range(f.ahead_fd, f.ahead_from, f.ahead_bytes);
+        platform::close_fd(f.ahead_fd);
+        f.ahead_fd = -1;
+        if (done)
+            return;
+    }
+    platform::flush_file_system(f.ahead);
+}
+
 void flusher_main(Flusher* f)
 {
     std::unique_lock lock(f->m);
@@ -163,7 +182,7 @@ void flusher_main(Flusher* f)
         if (job == Flusher::Job::group)
             ok = flush_and_place(f->handed);
         else
-            platform::flush_file_system(f->ahead); // only a head start: failures show in the group's flush
+            flush_ahead(*f);
         double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         lock.lock();
         if (job == Flusher::Job::ahead)
@@ -333,7 +352,11 @@ std::string try_create_temporary(int n, const std::string& target)
         std::string path = folder + detail::temporary_name(platform::current_pid(), random_number());
         if (rt::try_open_binary_exclusive(n, path)) {
             rt::remove_on_abort(path);
-            group().folder = folder_or_here(path);
+            Group& g = group();
+            g.folder = folder_or_here(path);
+            g.file = n;
+            g.file_written = 0;
+            g.file_ahead = 0;
             return path;
         }
         // Someone holds the name (planted there, or chance): draw again.
@@ -376,6 +399,7 @@ void wrote(std::int64_t bytes)
     Group& g = group();
     if (flush_each())
         return;
+    g.file_written += bytes;
     g.unflushed += bytes;
     if (g.unflushed < k_flush_ahead)
         return;
@@ -393,6 +417,14 @@ void wrote(std::int64_t bytes)
             return;
         f->ahead = g.folder;
         f->ahead_bytes = g.unflushed;
+        // Mostly this one copy: only its range is written back.
+        const std::int64_t own = g.file_written - g.file_ahead;
+        f->ahead_fd = own * 2 >= g.unflushed && g.file >= 0 ? rt::duplicate_descriptor(g.file) : -1;
+        if (f->ahead_fd >= 0) {
+            f->ahead_from = g.file_ahead;
+            f->ahead_bytes = own;
+            g.file_ahead = g.file_written;
+        }
         f->job = Flusher::Job::ahead;
     }
     f->cv.notify_all();

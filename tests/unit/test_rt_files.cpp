@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "platform/fs.hpp"
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "support/support.hpp"
@@ -334,6 +335,27 @@ TEST_P(Routes, ASizeLimitIsReportedNotFailed)
     });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "refused");
+}
+
+// A flusher thread writes back a copy through a descriptor of its own,
+// which must stay valid after the copy's file is closed.
+TEST_F(Files, ADuplicateDescriptorOutlivesTheCloseAndWritesBackItsRange)
+{
+    rt::open_binary_new(1, dir.file("copy"));
+    const std::string bytes = pattern(std::size_t(3) << 20);
+    rt::write_bytes(1, bytes.data(), bytes.size());
+    int fd = rt::duplicate_descriptor(1);
+    ASSERT_GE(fd, 0);
+    rt::close(1);
+    struct stat st {};
+    ASSERT_EQ(::fstat(fd, &st), 0);
+    EXPECT_EQ(st.st_size, static_cast<off_t>(bytes.size()));
+#ifdef __linux__
+    EXPECT_TRUE(platform::write_back_range(fd, 0, static_cast<std::int64_t>(bytes.size())));
+#endif
+    EXPECT_TRUE(platform::close_fd(fd));
+    EXPECT_FALSE(platform::write_back_range(fd, 0, 1)) << "a closed descriptor";
+    EXPECT_EQ(read_file(dir.file("copy")), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Copy, Routes, ::testing::Values(false, true),

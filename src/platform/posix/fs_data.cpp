@@ -128,6 +128,27 @@ Io copy_range(int in, int out, std::size_t max, std::size_t& moved)
     }
 }
 
+int duplicate_fd(int fd)
+{
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+bool write_back_range(int fd, std::int64_t offset, std::int64_t length)
+{
+#ifdef __linux__
+    const unsigned flags = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    while (::sync_file_range(fd, offset, length, flags) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+#else
+    (void)fd;
+    (void)offset;
+    (void)length;
+    return false;
+#endif
+}
+
 bool flush_data(int fd)
 {
     while (::fdatasync(fd) != 0)

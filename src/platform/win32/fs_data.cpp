@@ -72,6 +72,16 @@ Io copy_range(int, int, std::size_t, std::size_t& moved)
     return Io::unsupported;
 }
 
+int duplicate_fd(int fd)
+{
+    return _dup(fd);
+}
+
+bool write_back_range(int, std::int64_t, std::int64_t)
+{
+    return false;
+}
+
 bool flush_data(int fd)
 {
     return _commit(fd) == 0;
