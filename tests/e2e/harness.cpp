@@ -640,6 +640,21 @@ Image App::capture()
         return static_cast<std::uint32_t>(((pixel & mask) >> shift) * 255 / max);
     };
     Image img(a.width, a.height);
+    // The usual 32-bit true colour layout is read directly: a pixel at a time
+    // through XGetPixel made each look at the window cost milliseconds.
+    if (xi->bits_per_pixel == 32 && xi->byte_order == LSBFirst && xi->red_mask == 0xff0000 &&
+        xi->green_mask == 0xff00 && xi->blue_mask == 0xff) {
+        for (int y = 0; y < a.height; ++y) {
+            auto* row = reinterpret_cast<const unsigned char*>(xi->data) + static_cast<std::ptrdiff_t>(y) * xi->bytes_per_line;
+            for (int x = 0; x < a.width; ++x) {
+                const unsigned char* b = row + 4 * x;
+                img.set(x, y, std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16);
+            }
+        }
+        XDestroyImage(xi);
+        last_image_ = img;
+        return img;
+    }
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x) {
             unsigned long p = XGetPixel(xi, x, y);
