@@ -50,7 +50,8 @@ std::int64_t max_file_size(int fd);
 int duplicate_fd(int fd);
 // Writes [offset, offset + length) of the file to the device and waits for
 // it, leaving its metadata and the device's cache to a later flush: a head
-// start for that flush. false where the system has no such call.
+// start for that flush. What was written back leaves the page cache. false
+// where the system has no such call.
 bool write_back_range(int fd, std::int64_t offset, std::int64_t length);
 
 // How the strings that name files are written: UTF-8, or the system's own

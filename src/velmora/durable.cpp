@@ -4,7 +4,8 @@
 // where one syncfs covers it and then each copy is renamed, while the next
 // group is copied: the device writes while the program copies. A long copy
 // is written back ahead on that thread as it goes (its own range, without a
-// journal commit per step), so its own flush is short.
+// journal commit per step, then dropped from the cache), so its own flush is
+// short and the copy reuses the same few pages.
 // The next flush covers the renames; the folder is flushed at the end.
 #include "velmora/durable.hpp"
 

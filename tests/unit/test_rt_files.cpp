@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/mman.h>
+#include <sys/statfs.h>
+#endif
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
@@ -9,6 +14,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <vector>
 
 #include "platform/fs.hpp"
 #include "rt/error.hpp"
@@ -337,12 +343,28 @@ TEST_P(Routes, ASizeLimitIsReportedNotFailed)
     EXPECT_EQ(r.out, "refused");
 }
 
+#ifdef __linux__
+static int resident_pages(int fd, std::int64_t from, std::int64_t length)
+{
+    void* map = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED, fd, from);
+    if (map == MAP_FAILED)
+        return -1;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> in(static_cast<std::size_t>((length + page - 1) / page));
+    int count = ::mincore(map, static_cast<std::size_t>(length), in.data()) == 0 ? 0 : -1;
+    for (unsigned char c : in)
+        count += count >= 0 && (c & 1) ? 1 : 0;
+    ::munmap(map, static_cast<std::size_t>(length));
+    return count;
+}
+#endif
+
 // A flusher thread writes back a copy through a descriptor of its own,
 // which must stay valid after the copy's file is closed.
 TEST_F(Files, ADuplicateDescriptorOutlivesTheCloseAndWritesBackItsRange)
 {
     rt::open_binary_new(1, dir.file("copy"));
-    const std::string bytes = pattern(std::size_t(3) << 20);
+    const std::string bytes = pattern(std::size_t(6) << 20);
     rt::write_bytes(1, bytes.data(), bytes.size());
     int fd = rt::duplicate_descriptor(1);
     ASSERT_GE(fd, 0);
@@ -351,6 +373,18 @@ TEST_F(Files, ADuplicateDescriptorOutlivesTheCloseAndWritesBackItsRange)
     ASSERT_EQ(::fstat(fd, &st), 0);
     EXPECT_EQ(st.st_size, static_cast<off_t>(bytes.size()));
 #ifdef __linux__
+    // Only the range written back leaves the cache: a page still dirty must
+    // not be lost, and one outside the range is not the copy's to drop.
+    // (Pages come in folios of up to 2 MiB, dropped whole or not at all.)
+    const std::int64_t part = std::int64_t(2) << 20;
+    EXPECT_TRUE(platform::write_back_range(fd, part, part));
+    struct statfs sfs {};
+    ASSERT_EQ(::fstatfs(fd, &sfs), 0);
+    if (sfs.f_type != TMPFS_MAGIC) { // memory is its medium: nothing to drop
+        EXPECT_EQ(resident_pages(fd, part, part), 0);
+        EXPECT_GT(resident_pages(fd, 0, part), 0);
+        EXPECT_GT(resident_pages(fd, 2 * part, part), 0);
+    }
     EXPECT_TRUE(platform::write_back_range(fd, 0, static_cast<std::int64_t>(bytes.size())));
 #endif
     EXPECT_TRUE(platform::close_fd(fd));
