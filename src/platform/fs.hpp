@@ -87,6 +87,15 @@ bool rename_replace(const std::string& from, const std::string& to);
 // when something does (it is left as it is).
 enum class Placed { ok, taken, failed };
 Placed rename_new(const std::string& from, const std::string& to);
+// A new file with no name in `folder`, open for reading and writing: it
+// vanishes with its last descriptor unless link_unnamed names it. -1 where
+// the file system (or the system) has no such files.
+int open_unnamed(const std::string& folder, FileFacts& facts);
+// Names a file from open_unnamed while nothing holds the name.
+Placed link_unnamed(int fd, const std::string& to);
+// Lets the process hold about `wanted` open files where the system allows
+// that; how many it may hold.
+long room_for_open_files(long wanted);
 // Anything at the name: a file, a folder, a link (even one to nothing).
 bool name_taken(const std::string& path);
 // A regular file under that name itself (not a link to one).

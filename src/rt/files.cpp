@@ -96,6 +96,18 @@ std::FILE* stream(Slot& s, Loc loc)
     return s.fp;
 }
 
+void fill(Slot& s, int fd, const platform::FileFacts& facts, Kind kind, bool writable, Loc loc)
+{
+    s = Slot{};
+    s.fd = fd;
+    s.kind = kind;
+    s.writable = writable;
+    s.length = facts.size;
+    s.device = facts.device;
+    if (kind != Kind::binary)
+        stream(s, loc);
+}
+
 // Opens a regular file (never a folder) into slot s; false when it cannot.
 // Modes are the C library's: "rb", "r+b", "wb", "w+b"; "x+b" makes a new file.
 bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Loc loc)
@@ -110,14 +122,7 @@ bool open_into(Slot& s, const std::string& path, const char* mode, Kind kind, Lo
     int fd = platform::open_regular(path, how, facts);
     if (fd < 0)
         return false;
-    s = Slot{};
-    s.fd = fd;
-    s.kind = kind;
-    s.writable = how != platform::OpenMode::read;
-    s.length = facts.size;
-    s.device = facts.device;
-    if (kind != Kind::binary)
-        stream(s, loc);
+    fill(s, fd, facts, kind, how != platform::OpenMode::read, loc);
     return true;
 }
 
@@ -183,6 +188,20 @@ void open_binary_new(int n, const std::string& path, Loc loc)
 bool try_open_binary_exclusive(int n, const std::string& path, Loc loc)
 {
     return try_open_regular(n, path, "x+b", Kind::binary, loc);
+}
+
+bool try_open_unnamed(int n, const std::string& folder, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    Slot& s = slot_for_open(n, loc);
+    if (!usable(folder))
+        return false;
+    platform::FileFacts facts;
+    int fd = platform::open_unnamed(folder, facts);
+    if (fd < 0)
+        return false;
+    fill(s, fd, facts, Kind::binary, true, loc);
+    return true;
 }
 
 void open_binary(int n, const std::string& path, Loc loc)

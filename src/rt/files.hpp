@@ -32,6 +32,9 @@ void open_binary_new(int n, const std::string& path, Loc loc = Loc::current());
 // Made new for reading and writing, never over anything under the name
 // and never through a link; false when it cannot be made.
 bool try_open_binary_exclusive(int n, const std::string& path, Loc loc = Loc::current());
+// A new file with no name in `folder` for reading and writing (see
+// platform::open_unnamed); false where the folder cannot make one.
+bool try_open_unnamed(int n, const std::string& folder, Loc loc = Loc::current());
 // Reads the standard output of a command run by the command interpreter.
 void open_pipe(int n, const std::string& command, Loc loc = Loc::current());
 

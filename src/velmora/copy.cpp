@@ -1,12 +1,11 @@
 // COPY: one media file into the destination with its percentage rewritten
-// in place. The copy goes to a temporary name and takes the target's name
-// only when it is complete and on the medium (durable.cpp), so a file under
-// the target's name is never partial.
+// in place. The copy is made under a temporary name (or none) and takes the
+// target's name only when it is complete and on the medium (durable.cpp), so
+// a file under the target's name is never partial.
 #include <cmath>
 #include <cstdio>
 
 #include "inc/fonts.hpp"
-#include "platform/fs.hpp"
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
@@ -68,7 +67,7 @@ void detail::copy_opened(int src, const std::string& target)
 
     int dst = rt::free_file();
     // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
-    const std::string temp = durable::create_temporary(dst, target);
+    durable::Temporary temp = durable::create_copy(dst, target);
 
     std::int32_t row = 0, column = 0, visible = 0;
     fonts::PRINTCURSOR(row, column, visible);
@@ -88,8 +87,7 @@ void detail::copy_opened(int src, const std::string& target)
         TEXT_PRINT(why, true);
         rt::close(src);
         rt::close(dst);
-        platform::delete_file(temp);
-        rt::remove_on_abort("");
+        durable::abandon(temp);
     };
     if (length > k_any_fs_holds && length > rt::max_file_size(dst)) {
         leave_out(k_too_big);
@@ -142,8 +140,7 @@ void detail::copy_opened(int src, const std::string& target)
                 rt::close(src);
                 rt::close(dst);
                 screen::WAIT_MS(10);
-                platform::delete_file(temp);
-                rt::remove_on_abort("");
+                durable::abandon(temp);
                 return;
             }
         }

@@ -1,5 +1,6 @@
 // Durable copies. Outside a group each copy is flushed (fdatasync), renamed
-// and its folder flushed. In the copy loop finished copies wait in a group
+// and its folder flushed. In a group a copy is made without a name where the
+// file system allows it (no name to make and rename, nothing left behind). In the copy loop finished copies wait in a group
 // of up to 2000 files or 64 MiB; a full group goes to a thread of its own,
 // where one syncfs covers it and then each copy is renamed, while the next
 // group is copied: the device writes while the program copies. A long copy
@@ -10,6 +11,7 @@
 #include "velmora/durable.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -43,6 +45,9 @@ constexpr std::int64_t k_group_bytes = std::int64_t(64) << 20;
 constexpr std::int64_t k_flush_ahead = std::int64_t(64) << 20;
 constexpr std::int64_t k_least_ahead = std::int64_t(128) << 20;
 constexpr std::int64_t k_most_ahead = std::int64_t(1) << 30;
+// Copies without a name are held open until named: both groups' worth, and
+// a margin for the program's other files.
+constexpr long k_other_files = 320;
 constexpr const char* k_prefix = ".velmora-";
 constexpr const char* k_suffix = ".part";
 
@@ -51,6 +56,7 @@ struct Waiting {
     std::string target;
     int handle = -1; // its place in the runtime's list of files to delete
     bool done = false;
+    int held = -1; // a descriptor on a copy without a name (then temp is empty)
 };
 
 struct Group {
@@ -65,6 +71,7 @@ struct Group {
     int file = -1;              // the copy being written, its file number
     std::int64_t file_written = 0;
     std::int64_t file_ahead = 0; // of it, handed to the flusher to write back
+    std::string no_unnamed;      // a folder that makes no file without a name
 };
 
 Group& group()
@@ -94,6 +101,14 @@ struct Flusher {
 };
 
 Flusher* g_flusher = nullptr; // made once, never freed: it outlives the program
+std::atomic<long> g_held{0};   // copies without a name held open, on either thread
+
+// How many copies without a name may be held open at once.
+long unnamed_room()
+{
+    static const long room = platform::room_for_open_files(2 * long(k_group_files) + k_other_files) - k_other_files;
+    return room;
+}
 
 std::uint64_t random_number()
 {
@@ -128,6 +143,19 @@ bool place(const std::string& temp, const std::string& target)
     return false;
 }
 
+bool place(Waiting& w)
+{
+    if (w.held < 0)
+        return place(w.temp, w.target);
+    if (platform::link_unnamed(w.held, w.target) == platform::Placed::failed)
+        return false;
+    // Named, or a name taken meanwhile: then the copy goes with its descriptor.
+    platform::close_fd(w.held);
+    w.held = -1;
+    --g_held;
+    return true;
+}
+
 // One flush for the folders of `list`, then each gets its name; false when
 // the flush or a rename failed (what failed is not done). Touches nothing
 // shared, so it runs on either thread.
@@ -135,7 +163,7 @@ bool flush_and_place(std::vector<Waiting>& list)
 {
     std::vector<std::string> folders;
     for (const auto& w : list) {
-        std::string f = folder_or_here(w.temp);
+        std::string f = folder_or_here(w.target); // the temporary's too
         bool seen = false;
         for (const auto& known : folders)
             seen = seen || known == f;
@@ -149,7 +177,7 @@ bool flush_and_place(std::vector<Waiting>& list)
     for (auto& w : list) {
         if (w.done)
             continue;
-        if (place(w.temp, w.target))
+        if (place(w))
             w.done = true;
         else
             ok = false;
@@ -338,6 +366,52 @@ long long owner_of(const std::string& name)
 
 } // namespace detail
 
+namespace {
+
+void begin_copy(const std::string& folder, int n)
+{
+    Group& g = group();
+    g.folder = folder;
+    g.file = n;
+    g.file_written = 0;
+    g.file_ahead = 0;
+}
+
+} // namespace
+
+Temporary create_copy(int n, const std::string& target)
+{
+    Group& g = group();
+    const std::string folder = folder_or_here(target);
+    if (!flush_each() && folder != g.no_unnamed && g_held.load() < unnamed_room()) {
+        if (rt::try_open_unnamed(n, folder)) {
+            // Its own descriptor keeps the copy alive past the file's close.
+            int held = rt::duplicate_descriptor(n);
+            if (held >= 0) {
+                ++g_held;
+                begin_copy(folder, n);
+                return {std::string(), held};
+            }
+            rt::close(n);
+        } else {
+            g.no_unnamed = folder;
+        }
+    }
+    return {create_temporary(n, target), -1};
+}
+
+void abandon(Temporary& temp)
+{
+    if (temp.held >= 0) {
+        platform::close_fd(temp.held);
+        temp.held = -1;
+        --g_held;
+    } else {
+        platform::delete_file(temp.path);
+    }
+    rt::remove_on_abort("");
+}
+
 std::string create_temporary(int n, const std::string& target)
 {
     std::string path = try_create_temporary(n, target);
@@ -353,11 +427,7 @@ std::string try_create_temporary(int n, const std::string& target)
         std::string path = folder + detail::temporary_name(platform::current_pid(), random_number());
         if (rt::try_open_binary_exclusive(n, path)) {
             rt::remove_on_abort(path);
-            Group& g = group();
-            g.folder = folder_or_here(path);
-            g.file = n;
-            g.file_written = 0;
-            g.file_ahead = 0;
+            begin_copy(folder_or_here(path), n);
             return path;
         }
         // Someone holds the name (planted there, or chance): draw again.
@@ -372,7 +442,11 @@ bool flush_each()
     return !(group().open && platform::k_flush_whole_file_system);
 }
 
-void hand_over(const std::string& temp, const std::string& target, std::int64_t bytes)
+namespace {
+
+// A named temporary joins the group, or takes its name at once outside one
+// (false then).
+bool wait_named(const std::string& temp, const std::string& target)
 {
     Group& g = group();
     int handle = flush_each() ? -1 : rt::remove_on_abort_add(temp);
@@ -385,15 +459,31 @@ void hand_over(const std::string& temp, const std::string& target, std::int64_t 
         rt::remove_on_abort("");
         if (!g.open && !platform::flush_folder(folder_or_here(temp)))
             rt::fail(3);
-        return;
+        return false;
     }
     rt::remove_on_abort("");
     g.waiting.push_back({temp, target, handle, false});
+    return true;
+}
+
+} // namespace
+
+void hand_over(Temporary& copy, const std::string& target, std::int64_t bytes)
+{
+    Group& g = group();
+    if (copy.held >= 0) {
+        // Made only while a group is open; nothing to delete if the run ends.
+        g.waiting.push_back({std::string(), target, -1, false, copy.held});
+        copy.held = -1;
+    } else if (!wait_named(copy.path, target)) {
+        return;
+    }
     g.targets.insert(target);
     g.bytes += bytes;
     if (g.waiting.size() >= k_group_files || g.bytes >= k_group_bytes)
         hand_to_flusher();
 }
+
 
 void wrote(std::int64_t bytes)
 {

@@ -1,11 +1,24 @@
 // How a finished copy reaches its name and the medium. A copy is written
-// under a temporary name of its own, flushed, and only then renamed into a
-// name nothing holds; "ready" comes after one last flush of the folder.
+// under a temporary name of its own (or none at all), flushed, and only then
+// given a name nothing holds; "ready" comes after one last flush of the folder.
 #pragma once
 #include <cstdint>
 #include <string>
 
 namespace velmora::durable {
+
+// A copy being made: under a hidden name of its own, or, while a group is
+// open and the file system allows it, with no name at all until it takes
+// its target's (held open meanwhile; nothing is left if the run ends).
+struct Temporary {
+    std::string path; // empty for a copy without a name
+    int held = -1;    // a descriptor on a copy without a name
+};
+// Opens the copy for `target` under file number n. A runtime error or a
+// signal deletes it until it is handed over.
+Temporary create_copy(int n, const std::string& target);
+// A copy given up (closed already): deleted.
+void abandon(Temporary& copy);
 
 // Opens a new temporary beside `target` under file number n, made
 // exclusively under a name no one can foresee; its path. A runtime error
@@ -16,10 +29,10 @@ std::string try_create_temporary(int n, const std::string& target);
 // Whether a copy must be flushed by itself before its close (outside a
 // group, or where a group cannot be flushed at once).
 bool flush_each();
-// A complete, closed temporary for `target`: renamed now, or kept with the
-// group until its flush. A name that is taken meanwhile is left alone and
-// the temporary dropped.
-void hand_over(const std::string& temp, const std::string& target, std::int64_t bytes);
+// A complete, closed copy for `target`: named now, or kept with the group
+// until its flush. A name that is taken meanwhile is left alone and the
+// copy dropped.
+void hand_over(Temporary& copy, const std::string& target, std::int64_t bytes);
 // Bytes just written into the copy being made: a long copy is flushed
 // ahead in the background.
 void wrote(std::int64_t bytes);

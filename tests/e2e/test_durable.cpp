@@ -64,6 +64,8 @@ struct Call {
     std::string name;
     std::vector<std::string> fds; // paths strace shows for descriptor arguments
     std::vector<std::string> strings; // quoted path arguments
+    int result_fd = -1;               // a descriptor it returned, and its path
+    std::string result_path;
 };
 
 std::vector<Call> parse_trace(const std::string& text)
@@ -71,6 +73,7 @@ std::vector<Call> parse_trace(const std::string& text)
     static const std::regex head(R"(^(?:\[pid\s+)?\d+\]?\s+(?:<\.\.\. )?([a-z0-9_]+)(?: resumed>)?\(?(.*)$)");
     static const std::regex fd(R"(\d+<([^>]*)>)");
     static const std::regex str(R"("((?:[^"\\]|\\.)*)\")");
+    static const std::regex result(R"(\) = (\d+)<([^>]*)>(?:\(deleted\))?$)");
     std::vector<Call> calls;
     std::istringstream in(text);
     std::string line;
@@ -86,20 +89,37 @@ std::vector<Call> parse_trace(const std::string& text)
             c.fds.push_back((*it)[1]);
         for (auto it = std::sregex_iterator(args.begin(), args.end(), str); it != std::sregex_iterator(); ++it)
             c.strings.push_back((*it)[1]);
+        std::smatch r;
+        if (std::regex_search(args, r, result)) {
+            c.result_fd = std::stoi(r[1]);
+            c.result_path = r[2];
+        }
         calls.push_back(std::move(c));
     }
     return calls;
 }
 
 // Replays the trace: data written into the destination is dirty until a
-// flush covers it; a rename of dirty data, and anything dirty or a renamed
-// name unflushed at the end, are faults.
+// flush covers it; a rename (or the link of a file without a name) of dirty
+// data, and anything dirty or a new name unflushed at the end, are faults.
 struct Replay {
     std::vector<std::string> faults;
     int renames = 0;
     int flushes = 0;
     std::set<std::string> dirty;       // files with unflushed data
     std::set<std::string> new_names;   // names made since the folder was last flushed
+    std::map<int, std::string> fds;    // what the descriptors returned so far stand for
+
+    void name(const std::string& from, const std::string& to, const char* how)
+    {
+        ++renames;
+        if (dirty.count(from)) {
+            faults.push_back(std::string(how) + " with its data unflushed: " + from + " -> " + to);
+            dirty.erase(from);
+            dirty.insert(to);
+        }
+        new_names.insert(to);
+    }
 
     void run(const std::vector<Call>& calls, const std::string& dest)
     {
@@ -122,14 +142,17 @@ struct Replay {
                 dirty.clear();
                 new_names.clear();
             } else if (c.name.rfind("rename", 0) == 0 && c.strings.size() == 2 && inside(c.strings[0])) {
-                ++renames;
-                if (dirty.count(c.strings[0])) {
-                    faults.push_back("renamed with its data unflushed: " + c.strings[0] + " -> " + c.strings[1]);
-                    dirty.erase(c.strings[0]);
-                    dirty.insert(c.strings[1]);
-                }
-                new_names.insert(c.strings[1]);
+                name(c.strings[0], c.strings[1], "renamed");
+            } else if (c.name == "linkat" && c.strings.size() == 2 && inside(c.strings[1])) {
+                // linkat(fd, "", ..., AT_EMPTY_PATH) or through /proc/self/fd/N
+                const std::string proc = "/proc/self/fd/";
+                std::string from = c.strings[0].empty() && !c.fds.empty() ? c.fds[0] : c.strings[0];
+                if (from.rfind(proc, 0) == 0)
+                    from = fds[std::stoi(from.substr(proc.size()))];
+                name(from, c.strings[1], "linked");
             }
+            if (c.result_fd >= 0)
+                fds[c.result_fd] = c.result_path;
         }
         for (const auto& d : dirty)
             faults.push_back("unflushed at ready: " + d);
@@ -149,7 +172,7 @@ TEST_F(Durable, TheTraceShowsEveryCopyFlushedBeforeItsRenameAndNothingUnflushedA
     fs::path trace = root() / "trace.txt";
     start_through({"strace", "-f", "-qq", "-y", "-o", trace.string(), "-e",
                    "trace=write,pwrite64,writev,pwritev,copy_file_range,fsync,fdatasync,syncfs,sync,rename,"
-                   "renameat,renameat2"},
+                   "renameat,renameat2,linkat,open,openat,fcntl,dup,dup2,dup3"},
                   {p(list)});
     expect_screen(k_prompt);
     answer(p(dest));
@@ -183,6 +206,24 @@ TEST(TraceReplay, FindsARenameBeforeTheFlushAndWhatIsLeftUnflushed)
     Replay clean;
     clean.run(parse_trace(text + "10 syncfs(4</d>) = 0\n"), "/d");
     EXPECT_EQ(clean.faults.size(), 1u) << "only the early rename stays a fault";
+
+    // Copies without a name, linked by their descriptor or through /proc.
+    std::string made = "10 openat(AT_FDCWD, \"/d\", O_RDWR|O_TMPFILE, 0666) = 5</d/#12>(deleted)\n"
+                       "10 fcntl(5</d/#12>(deleted), F_DUPFD_CLOEXEC, 0) = 9</d/#12>(deleted)\n"
+                       "10 write(5</d/#12>(deleted), \"ab\", 2) = 2\n"
+                       "10 openat(AT_FDCWD, \"/d\", O_RDWR|O_TMPFILE, 0666) = 6</d/#13>(deleted)\n"
+                       "10 write(6</d/#13>(deleted), \"cd\", 2) = 2\n";
+    std::string links = "11 linkat(9</d/#12>(deleted), \"\", AT_FDCWD, \"/d/a\", AT_EMPTY_PATH) = 0\n"
+                        "11 linkat(AT_FDCWD, \"/proc/self/fd/6\", AT_FDCWD, \"/d/b\", AT_SYMLINK_FOLLOW) = 0\n";
+    const std::string flush = "10 syncfs(4</d>) = 0\n";
+    Replay early;
+    early.run(parse_trace(made + links + flush), "/d");
+    EXPECT_EQ(early.faults, (std::vector<std::string>{"linked with its data unflushed: /d/#12 -> /d/a",
+                                                      "linked with its data unflushed: /d/#13 -> /d/b"}));
+    Replay late;
+    late.run(parse_trace(made + flush + links + flush), "/d");
+    EXPECT_EQ(late.faults, std::vector<std::string>{});
+    EXPECT_EQ(late.renames, 2);
 }
 
 // --- other people's files ---
@@ -266,7 +307,10 @@ TEST_F(Durable, TwoRunsIntoOneFolderEachLeaveCompleteCopies)
     size_t temporaries = 0;
     for (const auto& e : fs::directory_iterator(dest))
         temporaries += is_temporary(e.path().filename().string()) ? 1 : 0;
-    EXPECT_EQ(temporaries, 1u) << "the held run's half copy is its own, and still there";
+    // The held run's half copy has no name at all, or a hidden one of its own
+    // that the second run left alone.
+    EXPECT_LE(temporaries, 1u);
+    EXPECT_EQ(fs::file_size(dest / "m0.mp3"), 96u << 20) << "the second run's copy is whole";
 
     first.set_shown(true);
     first.resume();

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "platform/fs.hpp"
@@ -391,6 +392,58 @@ TEST_F(Files, ADuplicateDescriptorOutlivesTheCloseAndWritesBackItsRange)
     EXPECT_FALSE(platform::write_back_range(fd, 0, 1)) << "a closed descriptor";
     EXPECT_EQ(read_file(dir.file("copy")), bytes);
 }
+
+#ifdef __linux__
+static std::set<std::string> names_in(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+// A copy without a name shows nowhere until it is linked, never over a name
+// that is taken, and leaves nothing behind when it is only closed.
+TEST_F(Files, AFileWithoutANameAppearsOnlyWhenLinkedAndNeverOverAnother)
+{
+    ASSERT_TRUE(rt::try_open_unnamed(1, dir.path()));
+    rt::write_bytes(1, "song", 4);
+    int fd = rt::duplicate_descriptor(1);
+    rt::close(1);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{});
+    write_file(dir.file("taken"), "mine");
+    EXPECT_EQ(platform::link_unnamed(fd, dir.file("taken")), platform::Placed::taken);
+    EXPECT_EQ(read_file(dir.file("taken")), "mine");
+    EXPECT_EQ(platform::link_unnamed(fd, dir.file("song")), platform::Placed::ok);
+    EXPECT_TRUE(platform::close_fd(fd));
+    EXPECT_EQ(read_file(dir.file("song")), "song");
+
+    ASSERT_TRUE(rt::try_open_unnamed(2, dir.path()));
+    rt::write_bytes(2, "lost", 4);
+    rt::close(2);
+    EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"song", "taken"}));
+    EXPECT_FALSE(rt::try_open_unnamed(2, dir.file("missing")));
+    EXPECT_FALSE(rt::try_open_unnamed(2, dir.file("song"))) << "a file is no folder";
+    EXPECT_FALSE(rt::file_open(2));
+}
+
+TEST(OpenFiles, TheRoomIsRaisedUpToTheSystemsLimit)
+{
+    auto r = testsupport::run_child([] {
+        rlimit low{};
+        getrlimit(RLIMIT_NOFILE, &low);
+        low.rlim_cur = 64;
+        setrlimit(RLIMIT_NOFILE, &low);
+        long room = platform::room_for_open_files(500);
+        rlimit now{};
+        getrlimit(RLIMIT_NOFILE, &now);
+        long hard = low.rlim_max == RLIM_INFINITY ? 500 : static_cast<long>(std::min<rlim_t>(low.rlim_max, 500));
+        std::printf("%d%d", room == hard, static_cast<long>(now.rlim_cur) == hard);
+    });
+    EXPECT_EQ(r.out, "11") << r.err;
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Copy, Routes, ::testing::Values(false, true),
                          [](const auto& info) { return std::string(info.param ? "AcrossFileSystems" : "InTheKernel"); });

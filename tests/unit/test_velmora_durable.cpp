@@ -2,6 +2,7 @@
 // leftovers of killed runs, the probe beside other people's files, groups
 // flushed together, and the room question's figures.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <functional>
@@ -179,7 +180,7 @@ TEST_F(Group, CopiesTakeTheirNamesAtTheFlushAndARuntimeErrorStillPlacesThem)
         velmora::COPY(source("b", 5000), dest.file("b"));
         bool waiting = velmora::durable::waiting(dest.file("a")) && velmora::durable::waiting(dest.file("b"));
         std::set<std::string> names = names_in(dest.path());
-        bool hidden = names.size() == 2 && names.count("a") == 0;
+        bool hidden = names.count("a") == 0 && names.count("b") == 0; // no name, or a hidden one
         velmora::durable::settle(dest.path());
         bool placed = read_file(dest.file("a")) == read_file(src.file("a")) && names_in(dest.path()).size() == 2;
         std::printf("%d%d%d\n", waiting, hidden, placed);
@@ -239,6 +240,29 @@ TEST_F(Group, AFullGroupIsNamedInTheBackgroundAndARuntimeErrorWaitsForIt)
     EXPECT_EQ(names_in(dest.path()), (std::set<std::string>{"a", "b", "c", "d"})) << "no temporary is left";
     for (const char* name : {"c", "d"})
         EXPECT_EQ(read_file(dest.file(name)), read_file(src.file(name))) << name;
+}
+
+// Copies without a name are held open until their flush; past the room
+// for open files the rest of a group goes under hidden names.
+TEST_F(Group, CopiesPastTheRoomForOpenFilesTakeHiddenNamesAndAllArePlaced)
+{
+    auto r = testsupport::run_child([&] {
+        rlimit lim{};
+        getrlimit(RLIMIT_NOFILE, &lim);
+        lim.rlim_cur = lim.rlim_max = 330; // room for 10 beside the program's own files
+        if (setrlimit(RLIMIT_NOFILE, &lim) != 0)
+            std::exit(9);
+        velmora::durable::open_group();
+        for (int i = 0; i < 25; ++i)
+            velmora::COPY(source("s" + std::to_string(i), 1000 + std::size_t(i)), dest.file("s" + std::to_string(i)));
+        std::printf("%zu", names_in(dest.path()).size());
+        velmora::durable::settle(dest.path());
+    });
+    EXPECT_EQ(r.out, "15") << r.err;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(names_in(dest.path()).size(), 25u);
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(read_file(dest.file("s" + std::to_string(i))), read_file(src.file("s" + std::to_string(i)))) << i;
 }
 
 TEST_F(Group, ANameTakenMeanwhileKeepsWhatItHolds)

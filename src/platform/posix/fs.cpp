@@ -3,10 +3,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -133,6 +136,69 @@ Placed rename_new(const std::string& from, const std::string& to)
     if (name_taken(to))
         return Placed::taken;
     return std::rename(from.c_str(), to.c_str()) == 0 ? Placed::ok : Placed::failed;
+}
+
+int open_unnamed(const std::string& folder, FileFacts& facts)
+{
+#ifdef O_TMPFILE
+    if (!usable(folder))
+        return -1;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    facts.size = static_cast<std::int64_t>(st.st_size);
+    facts.device = static_cast<std::uint64_t>(st.st_dev);
+    return fd;
+#else
+    (void)folder;
+    (void)facts;
+    return -1;
+#endif
+}
+
+Placed link_unnamed(int fd, const std::string& to)
+{
+    if (!usable(to))
+        return Placed::failed;
+#ifdef AT_EMPTY_PATH
+    // Linking a descriptor itself needs a privilege on older kernels; the
+    // process's own view of it under /proc does not.
+    static std::atomic<bool> by_proc{false};
+    if (!by_proc.load()) {
+        if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0)
+            return Placed::ok;
+        if (errno == EEXIST)
+            return Placed::taken;
+        if (errno != ENOENT && errno != EPERM)
+            return Placed::failed;
+        by_proc.store(true);
+    }
+#endif
+    char proc[48];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return Placed::ok;
+    return errno == EEXIST ? Placed::taken : Placed::failed;
+}
+
+long room_for_open_files(long wanted)
+{
+    struct rlimit lim;
+    if (::getrlimit(RLIMIT_NOFILE, &lim) != 0)
+        return 0;
+    if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < static_cast<rlim_t>(wanted)) {
+        rlimit more = lim;
+        more.rlim_cur = lim.rlim_max == RLIM_INFINITY ? static_cast<rlim_t>(wanted)
+                                                      : std::min(lim.rlim_max, static_cast<rlim_t>(wanted));
+        if (::setrlimit(RLIMIT_NOFILE, &more) == 0)
+            lim = more;
+    }
+    return lim.rlim_cur == RLIM_INFINITY ? wanted : static_cast<long>(std::min<rlim_t>(lim.rlim_cur, wanted));
 }
 
 bool name_taken(const std::string& path)

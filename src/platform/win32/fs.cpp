@@ -153,6 +153,22 @@ bool rename_replace(const std::string& from, const std::string& to)
            MoveFileExW(wfrom.c_str(), wto.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// NTFS has no file without a name: copies go under a hidden one.
+int open_unnamed(const std::string&, FileFacts&)
+{
+    return -1;
+}
+
+Placed link_unnamed(int, const std::string&)
+{
+    return Placed::failed;
+}
+
+long room_for_open_files(long wanted)
+{
+    return wanted < 8192 ? wanted : 8192; // the C runtime's own limit
+}
+
 Placed rename_new(const std::string& from, const std::string& to)
 {
     // Without MOVEFILE_REPLACE_EXISTING the move refuses a taken name.
