@@ -2,13 +2,13 @@
 // leftovers of killed runs, the probe beside other people's files, groups
 // flushed together, and the room question's figures.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <functional>
 #include <set>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
