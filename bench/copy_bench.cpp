@@ -7,8 +7,11 @@
 //   copy_bench [folder] [quick]      the three cases
 //   copy_bench [folder] large|small|fat32   one of them
 //   copy_bench [folder] syscalls     system calls per small file (strace -f -c)
-// VELMORA_BENCH_RUNS sets the number of runs of each case.
+// VELMORA_BENCH_RUNS sets the number of runs of each case; VELMORA_BENCH_EACH
+// prints every run's time, to see how noisy the machine is.
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,6 +134,36 @@ Case make_case(const fs::path& root, const std::string& name, int count, std::si
     return c;
 }
 
+// Deleting gigabytes leaves the device busy for seconds after `sync` (the
+// discards of a file system mounted with them): each run and each case
+// starts once the device holding `root` has been idle for half a second.
+void settle(const fs::path& root)
+{
+    run({"sync"});
+    struct stat st {};
+    if (stat(root.c_str(), &st) != 0)
+        return;
+    const std::string stat_path =
+        "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) + "/stat";
+    auto read_stat = [&] {
+        std::ifstream in(stat_path);
+        std::string line;
+        std::getline(in, line);
+        return line;
+    };
+    std::string before = read_stat();
+    if (before.empty())
+        return;
+    auto t0 = Clock::now();
+    while (since(t0) < 30) {
+        std::this_thread::sleep_for(500ms);
+        std::string now = read_stat();
+        if (now == before)
+            return;
+        before = now;
+    }
+}
+
 struct Timing {
     double cp = 1e9, cp_sync = 1e9, ours = 1e9, ready = 1e9;
 };
@@ -149,7 +182,7 @@ fs::path fresh_destination(const Case& c, const fs::path& root, FatImage& fat)
     else if (c.files.size() < 1000)
         fs::remove_all(root / "outs");
     fs::create_directories(dest);
-    run({"sync"});
+    settle(root);
     return dest;
 }
 
@@ -166,6 +199,8 @@ void time_cp(const Case& c, const fs::path& root, FatImage& fat, Timing& t)
     run({"sync", "-f", dest.string()});
     t.cp = std::min(t.cp, copied);
     t.cp_sync = std::min(t.cp_sync, since(t0));
+    if (std::getenv("VELMORA_BENCH_EACH"))
+        std::printf("  %s: cp %.2f s, cp + sync %.2f s\n", c.name.c_str(), copied, since(t0));
 }
 
 // The program's own peak (VmHWM), read while it still shows "ready": the
@@ -218,6 +253,8 @@ bool time_ours(const e2e::Target& target, const Case& c, const fs::path& root, F
     run({"sync", "-f", dest.string()});
     t.ready = std::min(t.ready, ready);
     t.ours = std::min(t.ours, since(t0));
+    if (std::getenv("VELMORA_BENCH_EACH"))
+        std::printf("  %s: velmora %.2f s\n", c.name.c_str(), since(t0));
     app.tap(e2e::Key::enter);
     return app.wait_exit(30s) == 0;
 }
@@ -310,7 +347,7 @@ int main(int argc, char** argv)
         }
         fat.unmount();
         fs::remove_all(root / "outs");
-        run({"sync"});
+        settle(root);
         if (!ok) {
             std::printf("%-6s: the program's run failed (see %s)\n", c.name.c_str(), (root / "logs").c_str());
             continue;
