@@ -141,7 +141,9 @@ Placed rename_new(const std::string& from, const std::string& to)
 int open_unnamed(const std::string& folder, FileFacts& facts)
 {
 #ifdef O_TMPFILE
-    if (!usable(folder))
+    // Naming one later may need /proc; without it a copy could not be named.
+    static const bool nameable = ::access("/proc/self/fd", X_OK) == 0;
+    if (!nameable || !usable(folder))
         return -1;
     int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0)
