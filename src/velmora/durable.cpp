@@ -1,13 +1,14 @@
 // Durable copies. Outside a group each copy is flushed (fdatasync), renamed
-// and its folder flushed. In a group a copy is made without a name where the
-// file system allows it (no name to make and rename, nothing left behind). In the copy loop finished copies wait in a group
-// of up to 2000 files or 64 MiB; a full group goes to a thread of its own,
-// where one syncfs covers it and then each copy is renamed, while the next
+// and its folder flushed. In the copy loop a copy is made without a name
+// where the file system allows it (no name to make and rename, nothing left
+// behind), and finished copies wait in a group of up to 2000 files or
+// 64 MiB; a full group goes to a thread of its own, where one syncfs covers
+// it and then each copy is named (linked or renamed), while the next
 // group is copied: the device writes while the program copies. A long copy
 // is written back ahead on that thread as it goes (its own range, without a
 // journal commit per step, then dropped from the cache), so its own flush is
 // short and the copy reuses the same few pages.
-// The next flush covers the renames; the folder is flushed at the end.
+// The next flush covers the new names; the folder is flushed at the end.
 #include "velmora/durable.hpp"
 
 #include <algorithm>
@@ -483,7 +484,6 @@ void hand_over(Temporary& copy, const std::string& target, std::int64_t bytes)
     if (g.waiting.size() >= k_group_files || g.bytes >= k_group_bytes)
         hand_to_flusher();
 }
-
 
 void wrote(std::int64_t bytes)
 {
