@@ -53,6 +53,12 @@ int duplicate_fd(int fd);
 // start for that flush. What was written back leaves the page cache. false
 // where the system has no such call.
 bool write_back_range(int fd, std::int64_t offset, std::int64_t length);
+// Makes later writes through fd skip the page cache where that moves the
+// data in larger pieces: a FUSE driver that did not ask for big writes gets
+// buffered ones a page per request, direct ones in its largest pieces.
+// `device` is the file system holding fd (asked once per file system).
+// false where it does not apply or is refused; the writes stay buffered.
+bool prefer_direct_writes(int fd, std::uint64_t device);
 
 // How the strings that name files are written: UTF-8, or the system's own
 // narrow form (the ANSI code page on Windows; POSIX takes the bytes as they

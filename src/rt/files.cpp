@@ -31,6 +31,7 @@ struct Slot {
     std::uint64_t device = 0;
     bool kernel = false;    // moved by copy_file_range, not through the stream
     bool no_kernel = false; // the kernel cannot copy from this file to the target
+    bool direct_asked = false; // as a target of the buffer's copies
 };
 
 std::array<Slot, k_max_file + 1> g_files;
@@ -400,6 +401,10 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
             in.no_kernel = r == Io::unsupported;
         }
         if (r == Io::unsupported) {
+            if (!out.direct_asked) {
+                out.direct_asked = true;
+                platform::prefer_direct_writes(out.fd, out.device);
+            }
             unsigned char* buf = copy_buffer();
             r = platform::read_some(in.fd, buf, std::min(max, k_copy_buffer), got);
             if (r != Io::ok)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "harness.hpp"
+#include "support/fat_image.hpp"
 
 namespace e2e {
 
@@ -31,23 +32,7 @@ struct Entry {
 // common dialog opens and Windows rules for names and signals apply.
 bool under_wine();
 
-// A FAT32 image of our own (mkfs.vfat), mounted through FUSE (fusefat -o
-// rw+) for one test and unmounted when it ends, whatever its outcome.
-class FatImage {
-public:
-    explicit FatImage(const fs::path& dir);
-    ~FatImage();
-    FatImage(const FatImage&) = delete;
-    FatImage& operator=(const FatImage&) = delete;
-    bool mounted() const { return why_not_.empty(); }
-    // Why there is no image here, for the skip message.
-    const std::string& why_not() const { return why_not_; }
-    const fs::path& mount_point() const { return mount_; }
-
-private:
-    fs::path mount_;
-    std::string why_not_;
-};
+using testsupport::FatImage;
 
 class ProgramTest : public ::testing::Test {
 protected:

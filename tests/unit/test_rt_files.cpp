@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #ifdef __linux__
 #include <linux/magic.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/statfs.h>
 #endif
@@ -20,6 +21,7 @@
 #include "platform/fs.hpp"
 #include "rt/error.hpp"
 #include "rt/files.hpp"
+#include "support/fat_image.hpp"
 #include "support/support.hpp"
 
 using testsupport::read_file;
@@ -394,6 +396,43 @@ TEST_F(Files, ADuplicateDescriptorOutlivesTheCloseAndWritesBackItsRange)
 }
 
 #ifdef __linux__
+static bool writes_directly(int n)
+{
+    int fd = rt::duplicate_descriptor(n); // shares the open file's flags
+    int flags = ::fcntl(fd, F_GETFL);
+    ::close(fd);
+    return flags >= 0 && (flags & O_DIRECT) != 0;
+}
+
+// A FUSE driver gets buffered writes one page per request: copies onto it
+// write directly, and stay byte-exact; a copy onto any other file system
+// keeps the page cache, also right after one onto FUSE.
+TEST_F(Files, CopiesOntoAFuseDriverWriteDirectlyAndStayByteExact)
+{
+    testsupport::FatImage fat(dir.file("fat"));
+    if (!fat.mounted())
+        GTEST_SKIP() << fat.why_not();
+    const std::string stick = (fat.mount_point() / "song.mp3").string();
+    const std::string bytes = pattern((std::size_t(9) << 20) + 12345);
+    write_file(dir.file("src"), bytes);
+    rt::open_binary_read(1, dir.file("src"));
+    rt::open_binary_new(2, stick);
+    std::vector<std::size_t> steps = copy_all(std::size_t(3) << 20);
+    EXPECT_EQ(steps.size(), 4u);
+    EXPECT_TRUE(writes_directly(2));
+    rt::close(1);
+    rt::close(2);
+    EXPECT_TRUE(read_file(stick) == bytes);
+
+    rt::open_binary_read(1, stick);
+    rt::open_binary_new(2, dir.file("back"));
+    copy_all(std::size_t(4) << 20);
+    EXPECT_FALSE(writes_directly(2));
+    rt::close(1);
+    rt::close(2);
+    EXPECT_TRUE(read_file(dir.file("back")) == bytes);
+}
+
 static std::set<std::string> names_in(const std::string& folder)
 {
     std::set<std::string> names;

@@ -82,6 +82,11 @@ bool write_back_range(int, std::int64_t, std::int64_t)
     return false;
 }
 
+bool prefer_direct_writes(int, std::uint64_t)
+{
+    return false;
+}
+
 bool flush_data(int fd)
 {
     return _commit(fd) == 0;
