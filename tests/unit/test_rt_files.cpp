@@ -431,6 +431,14 @@ TEST_F(Files, CopiesOntoAFuseDriverWriteDirectlyAndStayByteExact)
     rt::close(1);
     rt::close(2);
     EXPECT_TRUE(read_file(dir.file("back")) == bytes);
+
+    // A full stick refuses a direct write as it does a buffered one.
+    std::filesystem::resize_file(dir.file("src"), std::uintmax_t(80) << 20);
+    rt::open_binary_read(1, dir.file("src"));
+    rt::open_binary_new(2, (fat.mount_point() / "big.mp3").string());
+    auto full = testsupport::run_child([] { copy_all(std::size_t(4) << 20); });
+    EXPECT_EQ(full.status, 3);
+    EXPECT_NE(full.err.find("(file I/O error)"), std::string::npos);
 }
 
 static std::set<std::string> names_in(const std::string& folder)
