@@ -27,6 +27,8 @@ enum class Io { ok, failed, too_big, unsupported };
 struct FileFacts {
     std::int64_t size = 0;
     std::uint64_t device = 0; // the file system holding it
+    std::uint64_t node = 0;   // the file on it (0 where the system has no such number)
+    std::int64_t changed = 0; // when its data or status last changed, in nanoseconds
 };
 // create: made empty, or emptied; create_new: made here and now, never
 // through a link and never over what is there.
@@ -35,6 +37,8 @@ enum class OpenMode { read, read_write, create, create_new };
 // -1 when it cannot. One status call, whose facts the caller keeps.
 int open_regular(const std::string& path, OpenMode mode, FileFacts& facts);
 bool close_fd(int fd);
+// The facts of an open regular file as they are now; false for anything else.
+bool facts_of(int fd, FileFacts& facts);
 // `got` is 0 at the end of the file.
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got);
 Io write_all(int fd, const void* buf, std::size_t len);

@@ -29,6 +29,8 @@ struct Slot {
     std::int64_t length = 0;
     std::int64_t pos = 0;
     std::uint64_t device = 0;
+    std::uint64_t node = 0;
+    std::int64_t changed = 0;
     bool kernel = false;    // moved by copy_file_range, not through the stream
     bool no_kernel = false; // the kernel cannot copy from this file to the target
     bool direct_asked = false; // as a target of the buffer's copies
@@ -105,6 +107,8 @@ void fill(Slot& s, int fd, const platform::FileFacts& facts, Kind kind, bool wri
     s.writable = writable;
     s.length = facts.size;
     s.device = facts.device;
+    s.node = facts.node;
+    s.changed = facts.changed;
     if (kind != Kind::binary)
         stream(s, loc);
 }
@@ -444,6 +448,18 @@ std::int64_t length(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
     return open_slot(n, loc).length;
+}
+
+platform::FileFacts facts(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    const Slot& s = open_slot(n, loc);
+    platform::FileFacts f;
+    f.size = s.length;
+    f.device = s.device;
+    f.node = s.node;
+    f.changed = s.changed;
+    return f;
 }
 
 std::int64_t position(int n, Loc loc)

@@ -4,6 +4,7 @@
 // a file under the target's name is never partial.
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "inc/fonts.hpp"
 #include "rt/error.hpp"
@@ -58,23 +59,37 @@ void COPY(const std::string& source, const std::string& target)
     detail::copy_opened(src, target);
 }
 
-void detail::copy_opened(int src, const std::string& target)
+void detail::copy_opened(int src, const std::string& target, std::int32_t entry)
 {
     RT_PROC("velmora", "COPY");
     using screen::TEXT_LOCATE;
     using screen::TEXT_PRINT;
     using screen::TEXT_PRINT_REAL;
 
-    int dst = rt::free_file();
-    // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
-    durable::Temporary temp = durable::create_copy(dst, target);
+    const std::int64_t length = rt::length(src);
+    // A copy made ahead is complete already: its bytes are shown as if
+    // copied now, in one step.
+    durable::Temporary temp;
+    if (entry > 0)
+        temp = durable::made_ahead(entry, rt::facts(src), target);
+    std::int64_t ahead = temp.held >= 0 ? length : 0;
+    int dst = -1;
+    if (temp.held < 0) {
+        dst = rt::free_file();
+        // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
+        temp = durable::create_copy(dst, target);
+    }
+    auto close_both = [&] {
+        rt::close(src);
+        if (dst >= 0)
+            rt::close(dst);
+    };
 
     std::int32_t row = 0, column = 0, visible = 0;
     fonts::PRINTCURSOR(row, column, visible);
     TEXT_LOCATE(row, column);
     TEXT_PRINT("Kill", true);
     TEXT_LOCATE(row, column);
-    const std::int64_t length = rt::length(src);
     double shown = detail::progress(0, length);
     TEXT_PRINT_REAL(shown, false);
     TEXT_PRINT(" %    ", true);
@@ -85,11 +100,10 @@ void detail::copy_opened(int src, const std::string& target)
     auto leave_out = [&](const char* why) {
         TEXT_LOCATE(row, column);
         TEXT_PRINT(why, true);
-        rt::close(src);
-        rt::close(dst);
+        close_both();
         durable::abandon(temp);
     };
-    if (length > k_any_fs_holds && length > rt::max_file_size(dst)) {
+    if (dst >= 0 && length > k_any_fs_holds && length > rt::max_file_size(dst)) {
         leave_out(k_too_big);
         return;
     }
@@ -97,7 +111,11 @@ void detail::copy_opened(int src, const std::string& target)
     std::size_t step = k_min_step;
     for (;;) {
         double t0 = screen::CLOCK_SECONDS();
-        rt::Moved moved = rt::copy_bytes(src, dst, step);
+        rt::Moved moved;
+        if (dst >= 0)
+            moved = rt::copy_bytes(src, dst, step);
+        else
+            moved.bytes = static_cast<std::size_t>(std::exchange(ahead, 0));
         if (moved.too_big) {
             leave_out(k_too_big);
             return;
@@ -137,8 +155,7 @@ void detail::copy_opened(int src, const std::string& target)
             if (screen::KEY_DOWN(screen::scan::space)) {
                 TEXT_LOCATE(row, column);
                 TEXT_PRINT("User abort", true);
-                rt::close(src);
-                rt::close(dst);
+                close_both();
                 screen::WAIT_MS(10);
                 durable::abandon(temp);
                 return;
@@ -146,10 +163,9 @@ void detail::copy_opened(int src, const std::string& target)
         }
         done = end;
     }
-    if (durable::flush_each())
+    if (dst >= 0 && durable::flush_each())
         rt::flush_to_medium(dst);
-    rt::close(src);
-    rt::close(dst);
+    close_both();
     durable::hand_over(temp, target, done);
     TEXT_LOCATE(row, column);
     TEXT_PRINT("Ready", true);

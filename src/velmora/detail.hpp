@@ -32,8 +32,9 @@ std::uint64_t room_needed(std::int64_t size, std::uint64_t unit, std::int64_t co
 // The line that says the destination is too small, in whole MB.
 std::string room_question(std::uint64_t needed, std::uint64_t free_bytes);
 // COPY of a source the caller has opened already as binary file `src`
-// (which it closes): one open per entry.
-void copy_opened(int src, const std::string& target);
+// (which it closes): one open per entry. `entry`, the playlist's entry
+// from 1, takes the copy made ahead for it where there is one.
+void copy_opened(int src, const std::string& target, std::int32_t entry = 0);
 // Prints the total as the progress screen shows it, at the cursor.
 void print_total(std::uint32_t total_kb);
 

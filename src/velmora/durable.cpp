@@ -27,6 +27,7 @@
 #include "platform/process.hpp"
 #include "rt/error.hpp"
 #include "rt/files.hpp"
+#include "velmora/durable_ahead.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora::durable {
@@ -46,8 +47,8 @@ constexpr std::int64_t k_group_bytes = std::int64_t(64) << 20;
 constexpr std::int64_t k_flush_ahead = std::int64_t(64) << 20;
 constexpr std::int64_t k_least_ahead = std::int64_t(128) << 20;
 constexpr std::int64_t k_most_ahead = std::int64_t(1) << 30;
-// Copies without a name are held open until named: both groups' worth, and
-// a margin for the program's other files.
+// Copies without a name are held open until named: both groups' worth,
+// those made ahead, and a margin for the program's other files.
 constexpr long k_other_files = 320;
 constexpr const char* k_prefix = ".velmora-";
 constexpr const char* k_suffix = ".part";
@@ -107,7 +108,7 @@ std::atomic<long> g_held{0};   // copies without a name held open, on either thr
 // How many copies without a name may be held open at once.
 long unnamed_room()
 {
-    static const long room = platform::room_for_open_files(2 * long(k_group_files) + k_other_files) - k_other_files;
+    static const long room = platform::room_for_open_files(2 * long(k_group_files) + long(ahead::k_most_files) + k_other_files) - k_other_files;
     return room;
 }
 
@@ -153,7 +154,7 @@ bool place(Waiting& w)
     // Named, or a name taken meanwhile: then the copy goes with its descriptor.
     platform::close_fd(w.held);
     w.held = -1;
-    --g_held;
+    detail::release_unnamed();
     return true;
 }
 
@@ -332,6 +333,19 @@ void commit_on_failure()
 
 namespace detail {
 
+bool hold_unnamed()
+{
+    if (++g_held <= unnamed_room())
+        return true;
+    --g_held;
+    return false;
+}
+
+void release_unnamed()
+{
+    --g_held;
+}
+
 std::string temporary_name(long long pid, std::uint64_t random)
 {
     char name[64];
@@ -384,12 +398,11 @@ Temporary create_copy(int n, const std::string& target)
 {
     Group& g = group();
     const std::string folder = folder_or_here(target);
-    if (!flush_each() && folder != g.no_unnamed && g_held.load() < unnamed_room()) {
+    if (!flush_each() && folder != g.no_unnamed && detail::hold_unnamed()) {
         if (rt::try_open_unnamed(n, folder)) {
             // Its own descriptor keeps the copy alive past the file's close.
             int held = rt::duplicate_descriptor(n);
             if (held >= 0) {
-                ++g_held;
                 begin_copy(folder, n);
                 return {std::string(), held};
             }
@@ -397,8 +410,21 @@ Temporary create_copy(int n, const std::string& target)
         } else {
             g.no_unnamed = folder;
         }
+        detail::release_unnamed();
     }
     return {create_temporary(n, target), -1};
+}
+
+Temporary made_ahead(std::int32_t entry, const platform::FileFacts& facts, const std::string& target)
+{
+    if (flush_each())
+        return {}; // outside a group each copy is made and named by itself
+    const std::string folder = folder_or_here(target);
+    int fd = ahead::take(entry, facts, folder);
+    if (fd < 0)
+        return {};
+    begin_copy(folder, -1);
+    return {std::string(), fd};
 }
 
 void abandon(Temporary& temp)
@@ -406,7 +432,7 @@ void abandon(Temporary& temp)
     if (temp.held >= 0) {
         platform::close_fd(temp.held);
         temp.held = -1;
-        --g_held;
+        detail::release_unnamed();
     } else {
         platform::delete_file(temp.path);
     }

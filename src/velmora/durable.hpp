@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/fs.hpp"
+
 namespace velmora::durable {
 
 // A copy being made: under a hidden name of its own, or, while a group is
@@ -17,6 +19,10 @@ struct Temporary {
 // Opens the copy for `target` under file number n. A runtime error or a
 // signal deletes it until it is handed over.
 Temporary create_copy(int n, const std::string& target);
+// The copy made ahead for `target`, the copy of playlist entry `entry`
+// whose source is open as `facts` (durable_ahead.hpp): complete, without a
+// name; held is -1 when there is none to take.
+Temporary made_ahead(std::int32_t entry, const platform::FileFacts& facts, const std::string& target);
 // A copy given up (closed already): deleted.
 void abandon(Temporary& copy);
 
@@ -52,6 +58,11 @@ void settle(const std::string& folder);
 void remove_leftovers(const std::string& folder);
 
 namespace detail {
+// Counts a copy without a name about to be made, on either thread; false
+// when the process may hold no more open. A held copy is released when it
+// is named or dropped.
+bool hold_unnamed();
+void release_unnamed();
 // The temporary name for a process and a random number.
 std::string temporary_name(long long pid, std::uint64_t random);
 // The process a name of ours was made by; 0 for any other name.

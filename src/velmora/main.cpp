@@ -14,6 +14,7 @@
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/durable.hpp"
+#include "velmora/durable_ahead.hpp"
 #include "velmora/paths.hpp"
 #include "velmora/playlist.hpp"
 #include "velmora/velmora.hpp"
@@ -94,6 +95,7 @@ struct Run {
     paths::Names names;       // the target names taken so far
     paths::Listing present;   // the destination's names, and those the run takes
     std::uint64_t needed = 0; // bytes the copies still take on the destination
+    std::vector<durable::ahead::Planned> ahead; // small files to copy ahead
 };
 
 // Waits for exactly "j" or "n" (nothing else counts, nothing is echoed).
@@ -150,13 +152,17 @@ void counting_pass(Run& run)
         // The counting pass measures the entries as written, without a share.
         paths::Source src = paths::source_of(run.playlist_path, entry.path, false);
         std::int64_t size = 0;
+        ++run.entry_count;
         // One status call: the copy pass opens the file anyway.
-        if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file) {
-            if (size <= max_size)
-                run.needed += detail::room_needed(size, unit, copied_size(run, src.name));
+        if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file && size <= max_size) {
+            std::int64_t copied = copied_size(run, src.name);
+            run.needed += detail::room_needed(size, unit, copied);
+            // Network playlists name their files otherwise in the copy pass.
+            if (copied != size && size <= durable::ahead::k_largest && run.unc_playlist == 0 &&
+                run.ahead.size() < durable::ahead::k_most_planned)
+                run.ahead.push_back({run.entry_count, src.path, size});
         }
         run.total_kb = detail::add_kb(run.total_kb, size);
-        ++run.entry_count;
         return true;
     });
     rt::close(list);
@@ -204,6 +210,13 @@ void copy_pass(Run& run)
     int out = rt::free_file();
     std::string write_path = list_path;
     int pending_list = -1;
+    // Small files are copied ahead during the pause and the loop, where the
+    // destination has room for them all and for those waiting.
+    std::uint64_t free_bytes = 0, unit = 0;
+    if (platform::free_space(run.destination, free_bytes, unit) &&
+        free_bytes >= run.needed + static_cast<std::uint64_t>(durable::ahead::k_most_bytes))
+        durable::ahead::start(run.destination, std::move(run.ahead));
+    run.ahead = {};
     if (over_itself) {
         write_path = durable::create_temporary(out, list_path);
         pending_list = rt::remove_on_abort_add(write_path);
@@ -258,7 +271,7 @@ void copy_pass(Run& run)
             screen::print_glyphs("Kopy: " + display, false);
             // The source open for its size is the one copied from.
             if (opened)
-                detail::copy_opened(k_media, target);
+                detail::copy_opened(k_media, target, entry_index);
             else
                 COPY(src.path, target);
         }
@@ -270,6 +283,7 @@ void copy_pass(Run& run)
         }
         return true;
     });
+    durable::ahead::stop();
     playlist::finish(writer, reader);
     // Replacing the playlist itself after an early end: the entries not
     // reached stay in it, as they were.

@@ -30,7 +30,7 @@ int entry_now(App& a)
 
 class LongRun : public ProgramTest {
 protected:
-    static constexpr int k_entries = 20000;
+    static constexpr int k_entries = 50000; // long enough to be caught mid-run on a fast disk
 
     fs::path many_small_files()
     {

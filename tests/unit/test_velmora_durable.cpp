@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <set>
 
 #ifndef _WIN32
@@ -21,6 +23,7 @@
 #include "support/window.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/durable.hpp"
+#include "velmora/durable_ahead.hpp"
 #include "velmora/velmora.hpp"
 
 namespace fs = std::filesystem;
@@ -276,6 +279,89 @@ TEST_F(Group, ANameTakenMeanwhileKeepsWhatItHolds)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(names_in(dest.path()), std::set<std::string>{"a"});
     EXPECT_EQ(read_file(dest.file("a")), "another run's");
+}
+// Descriptors of this process on files without a name in `folder`.
+int unnamed_in(const std::string& folder)
+{
+    int n = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        std::string to = fs::read_symlink(fd.path(), ec).string();
+        n += !ec && to.rfind(folder + "/#", 0) == 0 && to.find("(deleted)") != std::string::npos;
+    }
+    return n;
+}
+
+platform::FileFacts facts_of(const std::string& path)
+{
+    platform::FileFacts facts;
+    platform::close_fd(platform::open_regular(path, platform::OpenMode::read, facts));
+    return facts;
+}
+
+std::string read_fd(int fd)
+{
+    std::string text(1 << 16, '\0');
+    ssize_t got = pread(fd, text.data(), text.size(), 0);
+    text.resize(got < 0 ? 0 : std::size_t(got));
+    return text;
+}
+
+// Copies made ahead are taken for their own entry only, and only from a
+// source unchanged since; the loop passing an entry drops its copy, and
+// nothing of them is ever left in the folder.
+TEST_F(Group, CopiesMadeAheadServeOnlyTheirEntryAndTheirUnchangedSource)
+{
+    using namespace velmora::durable;
+    std::vector<ahead::Planned> plan;
+    const std::size_t sizes[] = {3000, 5000, 7000, 2000, 1};
+    for (int i = 0; i < 5; ++i)
+        plan.push_back({i + 1, source("s" + std::to_string(i + 1), sizes[i]), std::int64_t(sizes[i]) + 2});
+    write_file(src.file("s5"), "grown past its planned size");
+    const std::string folder = fs::canonical(dest.path()).string();
+    ahead::start(folder, plan);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (unnamed_in(folder) < 4 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(unnamed_in(folder), 4) << "every planned source of its planned size";
+    // The same bytes written again, a clock tick later (status times move in ticks).
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    write_file(src.file("s3"), read_file(src.file("s3")));
+
+    int second = ahead::take(2, facts_of(src.file("s2")), folder);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(read_fd(second), read_file(src.file("s2")));
+    EXPECT_EQ(ahead::take(1, facts_of(src.file("s1")), folder), -1) << "dropped when the loop passed it";
+    EXPECT_EQ(ahead::take(3, facts_of(src.file("s3")), folder), -1) << "its source was written meanwhile";
+    EXPECT_EQ(ahead::take(4, facts_of(src.file("s4")), dest.file("other")), -1) << "made for another folder";
+    EXPECT_EQ(ahead::take(5, facts_of(src.file("s5")), folder), -1);
+    platform::close_fd(second);
+    detail::release_unnamed();
+    EXPECT_EQ(unnamed_in(folder), 0);
+
+    // Through the copy itself: taken, shown as copied, named at the flush.
+    auto r = testsupport::run_child([&] {
+        ahead::start(folder, {plan[0], plan[1]});
+        while (unnamed_in(folder) < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        open_group();
+        for (int entry : {1, 2}) {
+            int n = rt::free_file();
+            rt::open_binary_read(n, src.file("s" + std::to_string(entry)));
+            velmora::detail::copy_opened(n, folder + "/s" + std::to_string(entry), entry);
+        }
+        int held = unnamed_in(folder); // both taken, none copied again
+        ahead::stop();
+        settle(folder);
+        std::printf("%d %d", held, unnamed_in(folder));
+    });
+    EXPECT_EQ(r.out, "2 0") << r.err;
+    EXPECT_EQ(names_in(folder), (std::set<std::string>{"s1", "s2"}));
+    for (const char* name : {"s1", "s2"})
+        EXPECT_EQ(read_file(dest.file(name)), read_file(src.file(name))) << name;
+    ahead::start(folder, plan);
+    ahead::stop();
+    EXPECT_EQ(unnamed_in(folder), 0) << "what was not taken is dropped";
 }
 #endif
 

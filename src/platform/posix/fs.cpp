@@ -148,13 +148,10 @@ int open_unnamed(const std::string& folder, FileFacts& facts)
     int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0)
         return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
+    if (!facts_of(fd, facts)) {
         ::close(fd);
         return -1;
     }
-    facts.size = static_cast<std::int64_t>(st.st_size);
-    facts.device = static_cast<std::uint64_t>(st.st_dev);
     return fd;
 #else
     (void)folder;

@@ -64,19 +64,29 @@ int open_regular(const std::string& path, OpenMode mode, FileFacts& facts)
     int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!facts_of(fd, facts)) {
         ::close(fd);
         return -1;
     }
-    facts.size = static_cast<std::int64_t>(st.st_size);
-    facts.device = static_cast<std::uint64_t>(st.st_dev);
     return fd;
 }
 
 bool close_fd(int fd)
 {
     return ::close(fd) == 0;
+}
+
+bool facts_of(int fd, FileFacts& facts)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    facts.size = static_cast<std::int64_t>(st.st_size);
+    facts.device = static_cast<std::uint64_t>(st.st_dev);
+    facts.node = static_cast<std::uint64_t>(st.st_ino);
+    // The status time moves with every write and cannot be set back.
+    facts.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
 }
 
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got)

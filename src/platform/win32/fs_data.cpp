@@ -28,19 +28,27 @@ int open_regular(const std::string& path, OpenMode mode, FileFacts& facts)
     int fd = _wopen(wide.c_str(), flags, _S_IREAD | _S_IWRITE);
     if (fd < 0)
         return -1;
-    struct _stat64 st;
-    if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+    if (!facts_of(fd, facts)) {
         _close(fd);
         return -1;
     }
-    facts.size = static_cast<std::int64_t>(st.st_size);
-    facts.device = static_cast<std::uint64_t>(st.st_dev);
     return fd;
 }
 
 bool close_fd(int fd)
 {
     return _close(fd) == 0;
+}
+
+bool facts_of(int fd, FileFacts& facts)
+{
+    struct _stat64 st;
+    if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+        return false;
+    facts.size = static_cast<std::int64_t>(st.st_size);
+    facts.device = static_cast<std::uint64_t>(st.st_dev);
+    facts.changed = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
+    return true;
 }
 
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got)
