@@ -87,6 +87,7 @@ Made make_one(const std::string& folder, const Planned& p, std::unique_ptr<unsig
     if (in < 0)
         return made; // the loop will tell
     if (made.facts.size != p.size || !detail::hold_unnamed()) {
+        give_up = made.facts.size == p.size; // no more files may be held open
         platform::close_fd(in);
         return made;
     }
