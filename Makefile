@@ -65,11 +65,12 @@ asan: deps
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && $(ASAN_ENV) ctest -L unit --output-on-failure -j$(JOBS)
 
-# The screen layer's backend thread against the program thread.
+# The screen layer's backend thread against the program thread, and the
+# copy engine's flushing and copying-ahead threads.
 tsan: deps
 	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_E2E=OFF -DVELMORA_WERROR=ON >/dev/null
-	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS)
-	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.]test_screen' --output-on-failure
+	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS) test_velmora_durable
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.](test_screen|test_velmora_durable)' --output-on-failure
 
 # The Windows build: MinGW-w64 cross-compiles into $(BUILD_WIN); CTest runs
 # its programs under Wine (cmake/wine.sh) and sets the prefix up itself.
