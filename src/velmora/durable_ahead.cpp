@@ -4,6 +4,7 @@
 // so whatever ends the run, nothing of them is left behind.
 #include "velmora/durable_ahead.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <memory>
