@@ -108,7 +108,8 @@ std::atomic<long> g_held{0};   // copies without a name held open, on either thr
 // How many copies without a name may be held open at once.
 long unnamed_room()
 {
-    static const long room = platform::room_for_open_files(2 * long(k_group_files) + long(ahead::k_most_files) + k_other_files) - k_other_files;
+    static const long wanted = 2 * long(k_group_files) + long(ahead::k_most_files) + k_other_files;
+    static const long room = platform::room_for_open_files(wanted) - k_other_files;
     return room;
 }
 
