@@ -26,11 +26,8 @@ struct Slot {
     int fd = -1;             // binary files: the descriptor
     Kind kind = Kind::closed;
     bool writable = false;
-    std::int64_t length = 0;
+    platform::FileFacts opened; // what its open saw (its length: the size then)
     std::int64_t pos = 0;
-    std::uint64_t device = 0;
-    std::uint64_t node = 0;
-    std::int64_t changed = 0;
     bool kernel = false;    // moved by copy_file_range, not through the stream
     bool no_kernel = false; // the kernel cannot copy from this file to the target
     bool direct_asked = false; // as a target of the buffer's copies
@@ -105,10 +102,7 @@ void fill(Slot& s, int fd, const platform::FileFacts& facts, Kind kind, bool wri
     s.fd = fd;
     s.kind = kind;
     s.writable = writable;
-    s.length = facts.size;
-    s.device = facts.device;
-    s.node = facts.node;
-    s.changed = facts.changed;
+    s.opened = facts;
     if (kind != Kind::binary)
         stream(s, loc);
 }
@@ -230,7 +224,7 @@ void bind_std(int n, std::FILE* stream, Kind kind, Loc loc)
     Slot& s = slot_for_open(n, loc);
     s.fp = stream;
     s.kind = kind;
-    s.pos = s.length = 0;
+    s.pos = s.opened.size = 0;
 }
 } // namespace
 
@@ -254,7 +248,7 @@ void open_pipe(int n, const std::string& command, Loc loc)
         fail(2, loc);
     s.fp = fp;
     s.kind = Kind::pipe;
-    s.pos = s.length = 0;
+    s.pos = s.opened.size = 0;
 }
 
 std::string read_line(int n, Loc loc)
@@ -333,7 +327,7 @@ unsigned char* copy_buffer()
 // under the copy: the copy would not be the file that was measured.
 void check_length(const Slot& in, std::size_t got, Loc loc)
 {
-    if (in.kind == Kind::binary && (in.pos > in.length || (got == 0 && in.pos < in.length)))
+    if (in.kind == Kind::binary && (in.pos > in.opened.size || (got == 0 && in.pos < in.opened.size)))
         fail(3, loc);
 }
 
@@ -397,7 +391,7 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
         // the kernel declines before moving anything: one large aligned
         // read and write through the one buffer.
         Io r = Io::unsupported;
-        if (in.device == out.device && !in.no_kernel) {
+        if (in.opened.device == out.opened.device && !in.no_kernel) {
             r = platform::copy_range(in.fd, out.fd, max, got);
             if (r == Io::unsupported && in.kernel)
                 fail(3, loc); // the kernel path failed half-way: no silent fallback
@@ -407,7 +401,7 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
         if (r == Io::unsupported) {
             if (!out.direct_asked) {
                 out.direct_asked = true;
-                platform::prefer_direct_writes(out.fd, out.device);
+                platform::prefer_direct_writes(out.fd, out.opened.device);
             }
             unsigned char* buf = copy_buffer();
             r = platform::read_some(in.fd, buf, std::min(max, k_copy_buffer), got);
@@ -447,19 +441,13 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
 std::int64_t length(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
-    return open_slot(n, loc).length;
+    return open_slot(n, loc).opened.size;
 }
 
 platform::FileFacts facts(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);
-    const Slot& s = open_slot(n, loc);
-    platform::FileFacts f;
-    f.size = s.length;
-    f.device = s.device;
-    f.node = s.node;
-    f.changed = s.changed;
-    return f;
+    return open_slot(n, loc).opened;
 }
 
 std::int64_t position(int n, Loc loc)
