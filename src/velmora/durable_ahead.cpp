@@ -87,8 +87,10 @@ Made make_one(const std::string& folder, const Planned& p, std::unique_ptr<unsig
     int in = platform::open_regular(p.source, platform::OpenMode::read, made.facts);
     if (in < 0)
         return made; // the loop will tell
-    if (made.facts.size != p.size || !detail::hold_unnamed()) {
-        give_up = made.facts.size == p.size; // no more files may be held open
+    // A source that changed since it was measured is left to the loop; when
+    // no more files may be held open, copying ahead ends.
+    give_up = made.facts.size == p.size && !detail::hold_unnamed();
+    if (made.facts.size != p.size || give_up) {
         platform::close_fd(in);
         return made;
     }

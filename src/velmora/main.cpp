@@ -95,6 +95,7 @@ struct Run {
     paths::Names names;       // the target names taken so far
     paths::Listing present;   // the destination's names, and those the run takes
     std::uint64_t needed = 0; // bytes the copies still take on the destination
+    std::uint64_t free_bytes = 0; // on the destination before the run, 0 when unknown
     std::vector<durable::ahead::Planned> ahead; // small files to copy ahead
 };
 
@@ -170,12 +171,16 @@ void counting_pass(Run& run)
 }
 
 // Asks before a run that cannot fit; false when the answer is "n".
-bool room_enough(const Run& run)
+bool room_enough(Run& run)
 {
-    std::uint64_t free_bytes = 0, unit = 0;
-    if (!platform::free_space(run.destination, free_bytes, unit) || free_bytes >= run.needed)
+    std::uint64_t unit = 0;
+    if (!platform::free_space(run.destination, run.free_bytes, unit)) {
+        run.free_bytes = 0; // unknown: nothing to ask, nothing copied ahead
         return true;
-    TEXT_PRINT(detail::room_question(run.needed, free_bytes), true);
+    }
+    if (run.free_bytes >= run.needed)
+        return true;
+    TEXT_PRINT(detail::room_question(run.needed, run.free_bytes), true);
     TEXT_PRINT("Trotzdem kopieren ? (j/n)", true);
     return answer_yes();
 }
@@ -212,9 +217,7 @@ void copy_pass(Run& run)
     int pending_list = -1;
     // Small files are copied ahead during the pause and the loop, where the
     // destination has room for them all and for those waiting.
-    std::uint64_t free_bytes = 0, unit = 0;
-    if (platform::free_space(run.destination, free_bytes, unit) &&
-        free_bytes >= run.needed + static_cast<std::uint64_t>(durable::ahead::k_most_bytes))
+    if (run.free_bytes >= run.needed + static_cast<std::uint64_t>(durable::ahead::k_most_bytes))
         durable::ahead::start(run.destination, std::move(run.ahead));
     run.ahead = {};
     if (over_itself) {
