@@ -39,6 +39,8 @@ int open_regular(const std::string& path, OpenMode mode, FileFacts& facts);
 bool close_fd(int fd);
 // The facts of an open regular file as they are now; false for anything else.
 bool facts_of(int fd, FileFacts& facts);
+// The same for the regular file a path leads to, without opening it.
+bool facts_at(const std::string& path, FileFacts& facts);
 // `got` is 0 at the end of the file.
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got);
 Io write_all(int fd, const void* buf, std::size_t len);
@@ -104,7 +106,7 @@ int open_unnamed(const std::string& folder, FileFacts& facts);
 // Names a file from open_unnamed while nothing holds the name.
 Placed link_unnamed(int fd, const std::string& to);
 // Lets the process hold about `wanted` open files where the system allows
-// that; how many it may hold.
+// that; how many it may hold. Best asked before other threads start.
 long room_for_open_files(long wanted);
 // Anything at the name: a file, a folder, a link (even one to nothing).
 bool name_taken(const std::string& path);

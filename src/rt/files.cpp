@@ -444,12 +444,6 @@ std::int64_t length(int n, Loc loc)
     return open_slot(n, loc).opened.size;
 }
 
-platform::FileFacts facts(int n, Loc loc)
-{
-    std::lock_guard lock(g_mutex);
-    return open_slot(n, loc).opened;
-}
-
 std::int64_t position(int n, Loc loc)
 {
     std::lock_guard lock(g_mutex);

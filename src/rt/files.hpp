@@ -65,8 +65,6 @@ struct Moved {
 Moved copy_bytes(int from, int to, std::size_t max, Loc loc = Loc::current());
 std::int64_t length(int n, Loc loc = Loc::current());   // size measured at the open
 std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written so far
-// What the system told of the file at its open.
-platform::FileFacts facts(int n, Loc loc = Loc::current());
 
 // Everything written to the file is on the medium when it returns.
 void flush_to_medium(int n, Loc loc = Loc::current());

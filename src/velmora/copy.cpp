@@ -59,28 +59,28 @@ void COPY(const std::string& source, const std::string& target)
     detail::copy_opened(src, target);
 }
 
-void detail::copy_opened(int src, const std::string& target, std::int32_t entry)
+namespace {
+
+// The copy from file src, or (src 0) the showing of one made ahead in temp.
+void copy_into(int src, std::int64_t length, durable::Temporary temp, const std::string& target)
 {
     RT_PROC("velmora", "COPY");
     using screen::TEXT_LOCATE;
     using screen::TEXT_PRINT;
     using screen::TEXT_PRINT_REAL;
 
-    const std::int64_t length = rt::length(src);
     // A copy made ahead is complete already: its bytes are shown as if
     // copied now, in one step.
-    durable::Temporary temp;
-    if (entry > 0)
-        temp = durable::made_ahead(entry, rt::facts(src), target);
-    std::int64_t ahead = temp.held >= 0 ? length : 0;
+    std::int64_t ahead = src == 0 ? length : 0;
     int dst = -1;
-    if (temp.held < 0) {
+    if (src != 0) {
         dst = rt::free_file();
         // A runtime error or a signal (a full disk, Ctrl+C) takes the half copy along.
         temp = durable::create_copy(dst, target);
     }
     auto close_both = [&] {
-        rt::close(src);
+        if (src != 0)
+            rt::close(src);
         if (dst >= 0)
             rt::close(dst);
     };
@@ -169,6 +169,18 @@ void detail::copy_opened(int src, const std::string& target, std::int32_t entry)
     durable::hand_over(temp, target, done);
     TEXT_LOCATE(row, column);
     TEXT_PRINT("Ready", true);
+}
+
+} // namespace
+
+void detail::copy_opened(int src, const std::string& target)
+{
+    copy_into(src, rt::length(src), {}, target);
+}
+
+void detail::copy_made(durable::Temporary& made, std::int64_t length, const std::string& target)
+{
+    copy_into(0, length, std::exchange(made, {}), target);
 }
 
 } // namespace velmora

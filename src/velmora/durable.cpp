@@ -416,12 +416,11 @@ Temporary create_copy(int n, const std::string& target)
     return {create_temporary(n, target), -1};
 }
 
-Temporary made_ahead(std::int32_t entry, const platform::FileFacts& facts, const std::string& target)
+Temporary made_ahead(std::int32_t entry, const std::string& source, const std::string& folder, std::int64_t& size)
 {
     if (flush_each())
         return {}; // outside a group each copy is made and named by itself
-    const std::string folder = folder_or_here(target);
-    int fd = ahead::take(entry, facts, folder);
+    int fd = ahead::take(entry, source, folder, size);
     if (fd < 0)
         return {};
     begin_copy(folder, -1);
@@ -571,6 +570,11 @@ void settle(const std::string& folder)
     commit();
     if (!platform::flush_folder(folder.empty() ? "." : folder))
         rt::fail(3);
+}
+
+void make_room()
+{
+    unnamed_room();
 }
 
 void remove_leftovers(const std::string& folder)

@@ -19,10 +19,11 @@ struct Temporary {
 // Opens the copy for `target` under file number n. A runtime error or a
 // signal deletes it until it is handed over.
 Temporary create_copy(int n, const std::string& target);
-// The copy made ahead for `target`, the copy of playlist entry `entry`
-// whose source is open as `facts` (durable_ahead.hpp): complete, without a
-// name; held is -1 when there is none to take.
-Temporary made_ahead(std::int32_t entry, const platform::FileFacts& facts, const std::string& target);
+// The copy made ahead of playlist entry `entry` into `folder` from
+// `source` (durable_ahead.hpp), while that is still the file copied:
+// complete, without a name, `size` bytes long; held is -1 when there is
+// none to take. The source need not be opened for it.
+Temporary made_ahead(std::int32_t entry, const std::string& source, const std::string& folder, std::int64_t& size);
 // A copy given up (closed already): deleted.
 void abandon(Temporary& copy);
 
@@ -52,6 +53,11 @@ bool waiting(const std::string& target);
 void commit();
 // commit, then the folder itself: everything of the run is on the medium.
 void settle(const std::string& folder);
+
+// Makes room for the copies held open, once, before the program starts
+// other threads (later, growing the process's table of open files makes
+// every thread wait).
+void make_room();
 
 // Deletes what killed runs left in the folder: temporaries of ours whose
 // process is gone; never another name and never a live run's.

@@ -44,6 +44,15 @@ struct State {
 // program ends.
 State* g_state = nullptr;
 
+// Once the queue is full, the thread waits until an eighth of it is free
+// (`spare`): the loop does not wake it for every copy it takes.
+bool full(const State& s, bool spare)
+{
+    const std::size_t files = spare ? k_most_files / 8 : 0;
+    const std::int64_t bytes = spare ? k_most_bytes / 8 : 0;
+    return s.made.size() + files >= k_most_files || s.made_bytes + bytes >= k_most_bytes;
+}
+
 bool same(const platform::FileFacts& a, const platform::FileFacts& b)
 {
     return a.size == b.size && a.device == b.device && a.node == b.node && a.changed == b.changed;
@@ -118,12 +127,21 @@ void work(State* s)
 {
     std::unique_ptr<unsigned char[]> buffer;
     std::unique_lock lock(s->m);
+    std::int64_t unflushed = 0;
     while (!s->stopping && s->next < s->plan.size()) {
-        s->cv.wait(lock, [s] {
-            return s->stopping || (s->made.size() < k_most_files && s->made_bytes < k_most_bytes);
-        });
-        if (s->stopping)
-            break;
+        if (full(*s, false)) {
+            if (unflushed * 2 >= s->made_bytes) {
+                // Waiting anyway: the device writes what is made meanwhile,
+                // so the flushes of the loop find little left to write.
+                lock.unlock();
+                platform::flush_file_system(s->folder);
+                lock.lock();
+                unflushed = 0;
+            }
+            s->cv.wait(lock, [s] { return s->stopping || !full(*s, true); });
+            if (s->stopping)
+                break;
+        }
         const Planned& p = s->plan[s->next++];
         if (p.entry <= s->reached)
             continue; // the loop is past it
@@ -138,6 +156,7 @@ void work(State* s)
                 drop(made);
             } else {
                 s->made_bytes += made.facts.size;
+                unflushed += made.facts.size;
                 s->made.push_back(made);
             }
         }
@@ -173,28 +192,40 @@ void start(const std::string& folder, std::vector<Planned> plan)
     }
 }
 
-int take(std::int32_t entry, const platform::FileFacts& facts, const std::string& folder)
+int take(std::int32_t entry, const std::string& source, const std::string& folder, std::int64_t& size)
 {
     if (g_state == nullptr)
         return -1;
     State& s = *g_state;
-    std::unique_lock lock(s.m);
-    if (s.made.empty() && !s.running)
-        return -1;
-    s.reached = entry;
-    s.cv.wait(lock, [&] { return s.working != entry; });
-    int fd = -1;
-    while (!s.made.empty() && s.made.front().entry <= entry) {
-        Made m = s.made.front();
-        s.made.pop_front();
-        s.made_bytes -= m.facts.size;
-        if (m.entry == entry && folder == s.folder && same(m.facts, facts))
-            fd = m.fd;
-        else
-            drop(m);
+    Made mine;
+    {
+        std::unique_lock lock(s.m);
+        if (s.made.empty() && !s.running)
+            return -1;
+        s.reached = entry;
+        s.cv.wait(lock, [&] { return s.working != entry; });
+        while (!s.made.empty() && s.made.front().entry <= entry) {
+            Made m = s.made.front();
+            s.made.pop_front();
+            s.made_bytes -= m.facts.size;
+            if (m.entry == entry && folder == s.folder)
+                mine = m;
+            else
+                drop(m);
+        }
+        if (!full(s, true))
+            s.cv.notify_all();
     }
-    s.cv.notify_all();
-    return fd;
+    if (mine.fd < 0)
+        return -1;
+    // One status call by name instead of an open, a status call and a close.
+    platform::FileFacts now;
+    if (!platform::facts_at(source, now) || !same(mine.facts, now)) {
+        drop(mine);
+        return -1;
+    }
+    size = mine.facts.size;
+    return mine.fd;
 }
 
 void stop()

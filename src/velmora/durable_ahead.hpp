@@ -18,7 +18,7 @@ namespace velmora::durable::ahead {
 // file costs more than its data. At most this many wait, taking about this
 // much room on the destination, and the plan lists at most this many.
 constexpr std::int64_t k_largest = std::int64_t(1) << 20;
-constexpr std::size_t k_most_files = 4096;
+constexpr std::size_t k_most_files = 8192;
 constexpr std::int64_t k_most_bytes = std::int64_t(32) << 20;
 constexpr std::size_t k_most_planned = 16384;
 
@@ -31,10 +31,11 @@ struct Planned {
 // Starts copying the planned sources, in order, into new files without a
 // name in `folder` (nothing where the folder has no such files).
 void start(const std::string& folder, std::vector<Planned> plan);
-// The copy made for `entry` of a source now open as `facts`, into `folder`:
-// its descriptor, or -1. Copies for this and earlier entries leave the
-// queue; one being made for this entry is waited for.
-int take(std::int32_t entry, const platform::FileFacts& facts, const std::string& folder);
+// The copy made for `entry` into `folder`, while `source` is still the file
+// it was made from (asked by its name): its descriptor and `size`, or -1.
+// Copies for this and earlier entries leave the queue; one being made for
+// this entry is waited for.
+int take(std::int32_t entry, const std::string& source, const std::string& folder, std::int64_t& size);
 // Stops the thread; what was not taken is dropped.
 void stop();
 

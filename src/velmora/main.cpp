@@ -247,9 +247,15 @@ void copy_pass(Run& run)
         screen::TEXT_LOCATE(1, 1);
         ++entry_index;
         constexpr int k_media = 8;
-        bool opened = !src.stream && rt::try_open_binary_read(k_media, src.path);
+        // A source copied ahead is not opened again; it was read already.
+        std::int64_t size = -1;
+        durable::Temporary made;
+        if (!src.stream)
+            made = durable::made_ahead(entry_index, src.path, run.destination, size);
+        bool opened = made.held >= 0 || (!src.stream && rt::try_open_binary_read(k_media, src.path));
         // A source that cannot be read matches a copy of any size.
-        std::int64_t size = opened ? rt::length(k_media) : -1;
+        if (made.held < 0 && opened)
+            size = rt::length(k_media);
         paths::Chosen chosen;
         if (!src.stream)
             chosen = run.names.choose(src.name, src.path, [&](const std::string& name) {
@@ -268,13 +274,17 @@ void copy_pass(Run& run)
             screen::print_glyphs("Stream: " + display, false);
         } else if (chosen.exists) {
             screen::print_glyphs("Exist: " + display, false);
-            if (opened)
+            if (made.held >= 0)
+                durable::abandon(made);
+            else if (opened)
                 rt::close(k_media);
         } else {
             screen::print_glyphs("Kopy: " + display, false);
             // The source open for its size is the one copied from.
-            if (opened)
-                detail::copy_opened(k_media, target, entry_index);
+            if (made.held >= 0)
+                detail::copy_made(made, size, target);
+            else if (opened)
+                detail::copy_opened(k_media, target);
             else
                 COPY(src.path, target);
         }
@@ -314,6 +324,7 @@ void copy_pass(Run& run)
 int MAIN(const std::string& first_argument)
 {
     RT_PROC("velmora", "");
+    durable::make_room();
     Run run;
     console::HIDE("");
     const std::string playlist_filter("Musik playlists (*.m3u)\0*.m3u\0\0", 31);

@@ -292,13 +292,6 @@ int unnamed_in(const std::string& folder)
     return n;
 }
 
-platform::FileFacts facts_of(const std::string& path)
-{
-    platform::FileFacts facts;
-    platform::close_fd(platform::open_regular(path, platform::OpenMode::read, facts));
-    return facts;
-}
-
 std::string read_fd(int fd)
 {
     std::string text(1 << 16, '\0');
@@ -328,13 +321,15 @@ TEST_F(Group, CopiesMadeAheadServeOnlyTheirEntryAndTheirUnchangedSource)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     write_file(src.file("s3"), read_file(src.file("s3")));
 
-    int second = ahead::take(2, facts_of(src.file("s2")), folder);
+    std::int64_t size = 0;
+    int second = ahead::take(2, src.file("s2"), folder, size);
     ASSERT_GE(second, 0);
     EXPECT_EQ(read_fd(second), read_file(src.file("s2")));
-    EXPECT_EQ(ahead::take(1, facts_of(src.file("s1")), folder), -1) << "dropped when the loop passed it";
-    EXPECT_EQ(ahead::take(3, facts_of(src.file("s3")), folder), -1) << "its source was written meanwhile";
-    EXPECT_EQ(ahead::take(4, facts_of(src.file("s4")), dest.file("other")), -1) << "made for another folder";
-    EXPECT_EQ(ahead::take(5, facts_of(src.file("s5")), folder), -1);
+    EXPECT_EQ(size, 5002);
+    EXPECT_EQ(ahead::take(1, src.file("s1"), folder, size), -1) << "dropped when the loop passed it";
+    EXPECT_EQ(ahead::take(3, src.file("s3"), folder, size), -1) << "its source was written meanwhile";
+    EXPECT_EQ(ahead::take(4, src.file("s4"), dest.file("other"), size), -1) << "made for another folder";
+    EXPECT_EQ(ahead::take(5, src.file("s5"), folder, size), -1);
     platform::close_fd(second);
     detail::release_unnamed();
     EXPECT_EQ(unnamed_in(folder), 0);
@@ -346,9 +341,11 @@ TEST_F(Group, CopiesMadeAheadServeOnlyTheirEntryAndTheirUnchangedSource)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         open_group();
         for (int entry : {1, 2}) {
-            int n = rt::free_file();
-            rt::open_binary_read(n, src.file("s" + std::to_string(entry)));
-            velmora::detail::copy_opened(n, folder + "/s" + std::to_string(entry), entry);
+            const std::string name = "s" + std::to_string(entry);
+            std::int64_t length = 0;
+            Temporary made = made_ahead(entry, src.file(name), folder, length);
+            if (made.held >= 0)
+                velmora::detail::copy_made(made, length, folder + "/" + name);
         }
         int held = unnamed_in(folder); // both taken, none copied again
         ahead::stop();

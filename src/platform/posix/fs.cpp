@@ -197,7 +197,18 @@ long room_for_open_files(long wanted)
         if (::setrlimit(RLIMIT_NOFILE, &more) == 0)
             lim = more;
     }
-    return lim.rlim_cur == RLIM_INFINITY ? wanted : static_cast<long>(std::min<rlim_t>(lim.rlim_cur, wanted));
+    const long room =
+        lim.rlim_cur == RLIM_INFINITY ? wanted : static_cast<long>(std::min<rlim_t>(lim.rlim_cur, wanted));
+    // The table of descriptors grown now, to its full size at once: grown
+    // later, with threads running, each doubling waits for all of them.
+    int probe = ::open("/", O_PATH | O_CLOEXEC);
+    if (probe >= 0) {
+        int high = room > 1 ? ::fcntl(probe, F_DUPFD_CLOEXEC, static_cast<int>(room - 1)) : -1;
+        if (high >= 0)
+            ::close(high);
+        ::close(probe);
+    }
+    return room;
 }
 
 bool name_taken(const std::string& path)

@@ -76,10 +76,11 @@ bool close_fd(int fd)
     return ::close(fd) == 0;
 }
 
-bool facts_of(int fd, FileFacts& facts)
+namespace {
+
+bool facts_from(const struct stat& st, FileFacts& facts)
 {
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode))
         return false;
     facts.size = static_cast<std::int64_t>(st.st_size);
     facts.device = static_cast<std::uint64_t>(st.st_dev);
@@ -87,6 +88,20 @@ bool facts_of(int fd, FileFacts& facts)
     // The status time moves with every write and cannot be set back.
     facts.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return true;
+}
+
+} // namespace
+
+bool facts_of(int fd, FileFacts& facts)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && facts_from(st, facts);
+}
+
+bool facts_at(const std::string& path, FileFacts& facts)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && facts_from(st, facts);
 }
 
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got)

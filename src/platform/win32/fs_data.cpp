@@ -40,15 +40,31 @@ bool close_fd(int fd)
     return _close(fd) == 0;
 }
 
-bool facts_of(int fd, FileFacts& facts)
+namespace {
+
+bool facts_from(const struct _stat64& st, FileFacts& facts)
 {
-    struct _stat64 st;
-    if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+    if ((st.st_mode & _S_IFMT) != _S_IFREG)
         return false;
     facts.size = static_cast<std::int64_t>(st.st_size);
     facts.device = static_cast<std::uint64_t>(st.st_dev);
     facts.changed = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
     return true;
+}
+
+} // namespace
+
+bool facts_of(int fd, FileFacts& facts)
+{
+    struct _stat64 st;
+    return _fstat64(fd, &st) == 0 && facts_from(st, facts);
+}
+
+bool facts_at(const std::string& path, FileFacts& facts)
+{
+    std::wstring wide = wide_path(path);
+    struct _stat64 st;
+    return !wide.empty() && _wstat64(wide.c_str(), &st) == 0 && facts_from(st, facts);
 }
 
 Io read_some(int fd, void* buf, std::size_t len, std::size_t& got)
