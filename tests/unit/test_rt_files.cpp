@@ -14,7 +14,9 @@
 #endif
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
@@ -475,20 +477,40 @@ TEST_F(Files, AFileWithoutANameAppearsOnlyWhenLinkedAndNeverOverAnother)
     EXPECT_FALSE(rt::file_open(2));
 }
 
-TEST(OpenFiles, TheRoomIsRaisedUpToTheSystemsLimit)
+long descriptor_table_size()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("FDSize:", 0) == 0)
+            return std::atol(line.c_str() + 7);
+    return -1;
+}
+
+long open_descriptors()
+{
+    long n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+// Also grown at once: growing it later, with threads running, stalls them all.
+TEST(OpenFiles, TheRoomIsRaisedUpToTheSystemsLimitAndTheTableGrownAtOnce)
 {
     auto r = testsupport::run_child([] {
         rlimit low{};
         getrlimit(RLIMIT_NOFILE, &low);
         low.rlim_cur = 64;
         setrlimit(RLIMIT_NOFILE, &low);
+        const long before = open_descriptors();
         long room = platform::room_for_open_files(500);
         rlimit now{};
         getrlimit(RLIMIT_NOFILE, &now);
         long hard = low.rlim_max == RLIM_INFINITY ? 500 : static_cast<long>(std::min<rlim_t>(low.rlim_max, 500));
-        std::printf("%d%d", room == hard, static_cast<long>(now.rlim_cur) == hard);
+        std::printf("%d%d%d%d", room == hard, static_cast<long>(now.rlim_cur) == hard,
+                    descriptor_table_size() >= room, open_descriptors() == before);
     });
-    EXPECT_EQ(r.out, "11") << r.err;
+    EXPECT_EQ(r.out, "1111") << r.err;
 }
 #endif
 
