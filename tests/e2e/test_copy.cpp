@@ -98,6 +98,25 @@ TEST_F(CopyRun, RerunSkipsExistingCopiesAndWritesThePlaylistAgain)
     EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(3));
 }
 
+// The second listing of a song finds the first one's copy (copied ahead or
+// not): one file, both entries point at it.
+TEST_F(CopyRun, ASongListedTwiceIsCopiedOnceAndListedTwice)
+{
+    list_ = make_playlist("list.m3u", {{"#EXTINF:101,Alpha - One", media_[0]},
+                                       {"#EXTINF:103,Gamma - Three", media_[2]},
+                                       {"#EXTINF:101,Alpha - One", media_[0]}});
+    begin(false);
+    expect_screen("ready", 30s);
+    EXPECT_EQ(app().last_screen().row(12), "Exist: a.mp3 -");
+    expect_exit_after_key(0);
+    EXPECT_TRUE(same_as_source(0));
+    EXPECT_TRUE(same_as_source(2));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"),
+              (std::vector<std::string>{k_header, "#EXTINF:101,Alpha - One", target(0), "#EXTINF:103,Gamma - Three",
+                                        target(2), "#EXTINF:101,Alpha - One", target(0)}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dest_), fs::directory_iterator()), 3) << "2 copies + playlist";
+}
+
 TEST_F(CopyRun, SpaceHeldAbortsEveryCopyAndLeavesNoTarget)
 {
     begin(true, Key::space);
