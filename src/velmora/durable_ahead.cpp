@@ -130,9 +130,10 @@ void work(State* s)
     std::int64_t unflushed = 0;
     while (!s->stopping && s->next < s->plan.size()) {
         if (full(*s, false)) {
-            if (unflushed * 2 >= s->made_bytes) {
-                // Waiting anyway: the device writes what is made meanwhile,
-                // so the flushes of the loop find little left to write.
+            if (s->reached == 0 && unflushed > 0) {
+                // Full before the loop takes any: the device, idle until the
+                // loop's first flush, writes what was made meanwhile, so
+                // that flush finds little left to write.
                 lock.unlock();
                 platform::flush_file_system(s->folder);
                 lock.lock();

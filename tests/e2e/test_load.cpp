@@ -28,6 +28,17 @@ int entry_now(App& a)
     return 0;
 }
 
+// The entry number once it is past `than`, or after 5 s: a group of copies
+// being flushed holds the count for a moment.
+int entry_past(App& a, int than)
+{
+    int now = entry_now(a);
+    for (auto until = std::chrono::steady_clock::now() + 5s;
+         now <= than && a.running() && std::chrono::steady_clock::now() < until;)
+        now = entry_now(a);
+    return now;
+}
+
 class LongRun : public ProgramTest {
 protected:
     static constexpr int k_entries = 50000; // long enough to be caught mid-run on a fast disk
@@ -59,18 +70,14 @@ TEST_F(LongRun, CloseButtonIsTakenInStrideAndEscStopsTheRunAtOnce)
     ASSERT_TRUE(a.wait_for_regex(std::regex("Datei [0-9]+ \\("), 30s)) << a.last_screen().joined();
     int first = entry_shown(a.last_screen());
     std::this_thread::sleep_for(300ms);
-    int later = entry_now(a);
+    int later = entry_past(a, first);
     EXPECT_GT(later, first) << "the window follows the run";
     ASSERT_LT(later, k_entries) << "the run is over too soon to be interrupted";
 
     a.close_window();
     std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(a.running()) << "the close button does not end a copy run";
-    // A group of copies being flushed holds the count for a moment.
-    int after = entry_now(a);
-    for (auto until = std::chrono::steady_clock::now() + 5s;
-         after <= later && a.running() && std::chrono::steady_clock::now() < until;)
-        after = entry_now(a);
+    int after = entry_past(a, later);
     EXPECT_GT(after, later) << "and does not stop it";
 
     auto pressed = std::chrono::steady_clock::now();
