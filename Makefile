@@ -69,8 +69,8 @@ asan: deps
 # copy engine's flushing and copying-ahead threads.
 tsan: deps
 	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON -DVELMORA_E2E=OFF -DVELMORA_WERROR=ON >/dev/null
-	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS) test_velmora_durable
-	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.](test_screen|test_velmora_durable)' --output-on-failure
+	cmake --build $(BUILD)-tsan -j$(JOBS) --target $(SCREEN_TESTS) test_velmora_engine
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -R 'unit[.](test_screen|test_velmora_engine)' --output-on-failure
 
 # The Windows build: MinGW-w64 cross-compiles into $(BUILD_WIN); CTest runs
 # its programs under Wine (cmake/wine.sh) and sets the prefix up itself.

@@ -59,12 +59,26 @@ int duplicate_fd(int fd);
 // start for that flush. What was written back leaves the page cache. false
 // where the system has no such call.
 bool write_back_range(int fd, std::int64_t offset, std::int64_t length);
-// Makes later writes through fd skip the page cache where that moves the
-// data in larger pieces: a FUSE driver that did not ask for big writes gets
-// buffered ones a page per request, direct ones in its largest pieces.
-// `device` is the file system holding fd (asked once per file system).
-// false where it does not apply or is refused; the writes stay buffered.
-bool prefer_direct_writes(int fd, std::uint64_t device);
+// Makes later writes through fd skip the page cache; false where the
+// system has no such writes or refuses them (the writes stay buffered).
+bool write_directly(int fd);
+// Whether the folder lies on a file system served by a FUSE driver.
+bool on_fuse(const std::string& folder);
+
+// How the bytes of one copy move, remembered between its calls.
+struct Mover {
+    bool same_device = false; // both files on one file system: the kernel may copy
+    bool direct = false;      // buffered writes skip the page cache
+    bool kernel = false;      // the kernel has moved some of it
+    bool no_kernel = false;   // the kernel declined
+    bool direct_set = false;
+};
+// The one way bytes are copied: up to `max` bytes at the current positions,
+// inside the kernel where it can, else through `buffer` (`buffer_len`
+// bytes, page aligned) in one read and one write. `got` is 0 at the end.
+// A kernel copy that fails half-way is `failed`, never a silent switch.
+Io move_bytes(Mover& m, int in, int out, unsigned char* buffer, std::size_t buffer_len, std::size_t max,
+              std::size_t& got);
 
 // How the strings that name files are written: UTF-8, or the system's own
 // narrow form (the ANSI code page on Windows; POSIX takes the bytes as they

@@ -90,7 +90,9 @@ void remove_pending_file()
         platform::delete_ready_name(slot.load());
 }
 
-std::atomic<void (*)()> g_before_failure{nullptr};
+// Set on the program thread; run once, by whichever thread fails first.
+std::atomic<void (*)(void*)> g_before_failure{nullptr};
+std::atomic<void*> g_before_context{nullptr};
 
 // Fixed slots: the failure path must not allocate or take locks.
 std::atomic<void (*)(const char*)> g_failure_hooks[4];
@@ -111,7 +113,7 @@ void run_failure_hooks(const char* report)
 {
     // Once only: a failure inside the hook goes straight on to the report.
     if (auto hook = g_before_failure.exchange(nullptr))
-        hook();
+        hook(g_before_context.load());
     // The hooks remove half-written files, which some systems refuse while open.
     if (platform::open_files_block_deletion())
         close_files_for_exit();
@@ -228,9 +230,16 @@ void remove_on_abort_drop(int handle)
         platform::free_ready_name(g_more[handle].exchange(nullptr));
 }
 
-void before_failure(void (*hook)())
+void before_failure(void (*hook)(void*), void* context)
 {
+    g_before_context.store(context);
     g_before_failure.store(hook);
+}
+
+void drop_before_failure(void* context)
+{
+    if (g_before_context.load() == context)
+        g_before_failure.store(nullptr);
 }
 
 void at_end(void (*hook)())

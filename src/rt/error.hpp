@@ -53,8 +53,10 @@ int remove_on_abort_add(const std::string& path);
 void remove_on_abort_drop(int handle);
 // Run once when a runtime error (not a signal) ends the program, before
 // the files above are deleted: to put what is finished in its place.
-// It must not fail itself.
-void before_failure(void (*hook)());
+// It must not fail itself. One at a time: a new one replaces the last.
+void before_failure(void (*hook)(void*), void* context);
+// Forgets the hook given with that context, if it is still the one.
+void drop_before_failure(void* context);
 
 // Hooks run before a normal end (e.g. closing the window); not on a runtime
 // error. A hook given again is kept once.

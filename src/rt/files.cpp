@@ -28,9 +28,8 @@ struct Slot {
     bool writable = false;
     platform::FileFacts opened; // what its open saw (its length: the size then)
     std::int64_t pos = 0;
-    bool kernel = false;    // moved by copy_file_range, not through the stream
-    bool no_kernel = false; // the kernel cannot copy from this file to the target
-    bool direct_asked = false; // as a target of the buffer's copies
+    platform::Mover mover;  // as a source of copies: which way its bytes move
+    bool direct = false;    // as a target of copies: written past the page cache
 };
 
 std::array<Slot, k_max_file + 1> g_files;
@@ -387,29 +386,9 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
     Moved moved;
     std::size_t got = 0;
     if (in.fp == nullptr && out.fp == nullptr) {
-        // One file system: inside the kernel. Across file systems, or where
-        // the kernel declines before moving anything: one large aligned
-        // read and write through the one buffer.
-        Io r = Io::unsupported;
-        if (in.opened.device == out.opened.device && !in.no_kernel) {
-            r = platform::copy_range(in.fd, out.fd, max, got);
-            if (r == Io::unsupported && in.kernel)
-                fail(3, loc); // the kernel path failed half-way: no silent fallback
-            in.kernel = in.kernel || r == Io::ok;
-            in.no_kernel = r == Io::unsupported;
-        }
-        if (r == Io::unsupported) {
-            if (!out.direct_asked) {
-                out.direct_asked = true;
-                platform::prefer_direct_writes(out.fd, out.opened.device);
-            }
-            unsigned char* buf = copy_buffer();
-            r = platform::read_some(in.fd, buf, std::min(max, k_copy_buffer), got);
-            if (r != Io::ok)
-                fail(3, loc);
-            if (got > 0)
-                r = platform::write_all(out.fd, buf, got);
-        }
+        in.mover.same_device = in.opened.device == out.opened.device;
+        in.mover.direct = out.direct;
+        Io r = platform::move_bytes(in.mover, in.fd, out.fd, copy_buffer(), k_copy_buffer, max, got);
         if (r == Io::too_big) {
             moved.too_big = true;
             return moved;
@@ -436,6 +415,12 @@ Moved copy_bytes(int from, int to, std::size_t max, Loc loc)
     check_length(in, got, loc);
     moved.bytes = got;
     return moved;
+}
+
+void write_directly(int n, Loc loc)
+{
+    std::lock_guard lock(g_mutex);
+    open_slot(n, loc).direct = true;
 }
 
 std::int64_t length(int n, Loc loc)

@@ -63,6 +63,8 @@ struct Moved {
     bool too_big = false;
 };
 Moved copy_bytes(int from, int to, std::size_t max, Loc loc = Loc::current());
+// Copies into binary file n skip the page cache where the system allows it.
+void write_directly(int n, Loc loc = Loc::current());
 std::int64_t length(int n, Loc loc = Loc::current());   // size measured at the open
 std::int64_t position(int n, Loc loc = Loc::current()); // bytes read or written so far
 

@@ -2,6 +2,7 @@
 // level at a time, proving after each level that a file can be created.
 #include "velmora/velmora.hpp"
 
+#include <random>
 #include <vector>
 
 #include "platform/fs.hpp"
@@ -9,7 +10,6 @@
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
-#include "velmora/durable.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora {
@@ -42,7 +42,9 @@ bool probe_folder(const std::string& folder, bool strict)
     // Someone's file or link holds the probe's name: it stays untouched,
     // and a file of our own under a name of our own answers instead.
     int n = rt::free_file();
-    std::string temp = durable::try_create_temporary(n, paths::join(folder, "x"));
+    std::random_device rd;
+    std::mt19937_64 random(rd());
+    std::string temp = engine::try_create_temporary(n, folder, random);
     if (temp.empty()) {
         if (strict)
             rt::fail(2);
@@ -56,9 +58,10 @@ bool probe_folder(const std::string& folder, bool strict)
 
 } // namespace detail
 
-void CREATEDIR(std::string& destination)
+std::string CREATEDIR(const std::string& typed)
 {
     RT_PROC("velmora", "CREATEDIR");
+    std::string destination = typed;
     if (!paths::is_absolute(destination)) {
         destination = paths::join(platform::current_dir(), destination);
         screen::TEXT_PRINT(" err 1", true);
@@ -74,10 +77,11 @@ void CREATEDIR(std::string& destination)
         platform::make_dir(levels[i]); // an existing level is simply passed
         if (!passed && !detail::probe_folder(levels[i], true)) {
             screen::TEXT_PRINT("Error not Create", true);
-            return;
+            return destination;
         }
     }
     screen::TEXT_PRINT("readdy", true);
+    return destination;
 }
 
 } // namespace velmora

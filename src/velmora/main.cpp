@@ -2,6 +2,7 @@
 // the copy loop with its progress screen, and the end screen.
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "inc/console.hpp"
@@ -13,8 +14,7 @@
 #include "rt/number.hpp"
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
-#include "velmora/durable.hpp"
-#include "velmora/durable_ahead.hpp"
+#include "velmora/engine/engine.hpp"
 #include "velmora/paths.hpp"
 #include "velmora/playlist.hpp"
 #include "velmora/velmora.hpp"
@@ -89,14 +89,16 @@ struct Run {
     std::string playlist_path;
     std::string destination;
     std::int32_t screen_width = 0;
-    int unc_playlist = 0;
+    bool network_playlist = false;
     std::int32_t entry_count = 0;
     std::uint32_t total_kb = 0;
+    long unnamed_room = 0;    // copies without a name the process may hold
+    std::optional<engine::Destination> dest;
     paths::Names names;       // the target names taken so far
     paths::Listing present;   // the destination's names, and those the run takes
     std::uint64_t needed = 0; // bytes the copies still take on the destination
     std::uint64_t free_bytes = 0; // on the destination before the run, 0 when unknown
-    std::vector<durable::ahead::Planned> ahead; // small files to copy ahead
+    std::vector<engine::Planned> ahead; // small files to copy ahead
 };
 
 // Waits for exactly "j" or "n" (nothing else counts, nothing is echoed).
@@ -132,9 +134,30 @@ std::int64_t copied_size(const Run& run, const std::string& name)
     if (run.present.surely_absent(name))
         return -1;
     std::int64_t size = 0;
-    if (platform::kind_of(paths::target_of(run.destination, name), size) != platform::Kind::file)
+    if (platform::kind_of(run.dest->target(name), size) != platform::Kind::file)
         return -1;
     return size;
+}
+
+// One entry of the counting pass: its size in the totals, the room its copy
+// takes, and whether it is a small file to copy ahead.
+void count_entry(Run& run, const playlist::Entry& entry, std::uint64_t unit, std::int64_t max_size)
+{
+    // The counting pass measures the entries as written, without a share.
+    paths::Source src = paths::source_of(run.playlist_path, entry.path, false);
+    std::int64_t size = 0;
+    ++run.entry_count;
+    // One status call: the copy pass opens the file anyway. A file over the
+    // destination's limit is left out, and takes no room.
+    if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file && size <= max_size) {
+        std::int64_t copied = copied_size(run, src.name);
+        run.needed += detail::room_needed(size, unit, copied);
+        // Network playlists name their files otherwise in the copy pass.
+        if (copied != size && size <= engine::k_ahead_largest && !run.network_playlist &&
+            run.ahead.size() < engine::k_ahead_most_planned)
+            run.ahead.push_back({run.entry_count, src.path, size});
+    }
+    run.total_kb = detail::add_kb(run.total_kb, size);
 }
 
 void counting_pass(Run& run)
@@ -142,7 +165,6 @@ void counting_pass(Run& run)
     TEXT_PRINT("laden", true);
     std::uint64_t free_bytes = 0, unit = 0;
     platform::free_space(run.destination, free_bytes, unit);
-    // A file over the destination's limit is left out, and takes no room.
     const std::int64_t max_size = platform::max_file_size_in(run.destination);
     // One listing instead of a lookup per entry whose name is not there.
     run.present.list(run.destination);
@@ -150,20 +172,7 @@ void counting_pass(Run& run)
     rt::open_text_input(list, run.playlist_path);
     playlist::Reader reader = playlist::open(list);
     for_each_entry(reader, [&](const playlist::Entry& entry) {
-        // The counting pass measures the entries as written, without a share.
-        paths::Source src = paths::source_of(run.playlist_path, entry.path, false);
-        std::int64_t size = 0;
-        ++run.entry_count;
-        // One status call: the copy pass opens the file anyway.
-        if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file && size <= max_size) {
-            std::int64_t copied = copied_size(run, src.name);
-            run.needed += detail::room_needed(size, unit, copied);
-            // Network playlists name their files otherwise in the copy pass.
-            if (copied != size && size <= durable::ahead::k_largest && run.unc_playlist == 0 &&
-                run.ahead.size() < durable::ahead::k_most_planned)
-                run.ahead.push_back({run.entry_count, src.path, size});
-        }
-        run.total_kb = detail::add_kb(run.total_kb, size);
+        count_entry(run, entry, unit, max_size);
         return true;
     });
     rt::close(list);
@@ -185,7 +194,6 @@ bool room_enough(Run& run)
     return answer_yes();
 }
 
-
 void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
 {
     auto share = static_cast<std::int32_t>(static_cast<std::int64_t>(entry_index) * 100);
@@ -204,128 +212,158 @@ void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
     TEXT_PRINT("", true);
 }
 
-void copy_pass(Run& run)
+// The playlist being read and the rewritten one being written.
+struct Lists {
+    int in = 0;
+    int out = 0;
+    std::string path;       // of the rewritten playlist
+    std::string write_path; // what is written: a temporary when it replaces the playlist itself
+    int pending = -1;       // that temporary's place in the list of files to delete
+    playlist::Reader reader;
+    playlist::Writer writer;
+};
+
+// Opens the playlist and the rewritten one; small files are copied ahead
+// meanwhile, where the destination has room for them all and for those
+// waiting.
+Lists open_lists(Run& run)
 {
-    std::string list_path = paths::list_path(run.destination, run.playlist_path);
-    int list = rt::free_file();
-    rt::open_text_input(list, run.playlist_path);
+    Lists l;
+    l.path = paths::list_path(run.destination, run.playlist_path);
+    l.in = rt::free_file();
+    rt::open_text_input(l.in, run.playlist_path);
+    l.out = rt::free_file();
+    l.write_path = l.path;
+    if (run.free_bytes >= run.needed + static_cast<std::uint64_t>(engine::k_ahead_most_bytes))
+        run.dest->copy_ahead(std::move(run.ahead));
+    run.ahead = {};
     // Writing over the playlist being copied goes through a temporary
     // name: the original is read to its end and replaced only then.
-    bool over_itself = platform::same_file(list_path, run.playlist_path);
-    int out = rt::free_file();
-    std::string write_path = list_path;
-    int pending_list = -1;
-    // Small files are copied ahead during the pause and the loop, where the
-    // destination has room for them all and for those waiting.
-    if (run.free_bytes >= run.needed + static_cast<std::uint64_t>(durable::ahead::k_most_bytes))
-        durable::ahead::start(run.destination, std::move(run.ahead));
-    run.ahead = {};
-    if (over_itself) {
-        write_path = durable::create_temporary(out, list_path);
-        pending_list = rt::remove_on_abort_add(write_path);
+    if (platform::same_file(l.path, run.playlist_path)) {
+        l.write_path = run.dest->temporary(l.out);
+        l.pending = rt::remove_on_abort_add(l.write_path);
         rt::remove_on_abort("");
         screen::WAIT_MS(100);
     } else {
-        platform::delete_file(write_path);
+        platform::delete_file(l.write_path);
         screen::WAIT_MS(100);
         // Made new, so a link planted under its name is never written through.
-        if (!rt::try_open_binary_exclusive(out, write_path))
+        if (!rt::try_open_binary_exclusive(l.out, l.write_path))
             rt::fail(2);
     }
     // A stick's FAT does not tell Song.mp3 from song.mp3, even on Linux.
-    run.names.set_case_blind(paths::case_blind(write_path));
-    run.present.add(paths::file_name(list_path));
-    playlist::Reader reader = playlist::open(list);
-    playlist::Writer writer = playlist::start(out, reader);
+    run.names.set_case_blind(paths::case_blind(l.write_path));
+    run.present.add(paths::file_name(l.path));
+    l.reader = playlist::open(l.in);
+    l.writer = playlist::start(l.out, l.reader);
     TEXT_PRINT("Readdy", true);
+    return l;
+}
 
-    durable::open_group();
-    std::int32_t entry_index = 0;
-    bool whole = for_each_entry(reader, [&](const playlist::Entry& entry) {
-        paths::Source src = paths::source_of(run.playlist_path, entry.path, run.unc_playlist == 1);
-        screen::TEXT_CLEAR();
-        screen::TEXT_LOCATE(1, 1);
-        ++entry_index;
-        constexpr int k_media = 8;
-        // A source copied ahead is not opened again; it was read already.
-        std::int64_t size = -1;
-        durable::Temporary made;
-        if (!src.stream)
-            made = durable::made_ahead(entry_index, src.path, run.destination, size);
-        bool opened = made.held >= 0 || (!src.stream && rt::try_open_binary_read(k_media, src.path));
-        // A source that cannot be read matches a copy of any size.
-        if (made.held < 0 && opened)
-            size = rt::length(k_media);
-        paths::Chosen chosen;
-        if (!src.stream)
-            chosen = run.names.choose(src.name, src.path, [&](const std::string& name) {
-                // A copy of this run still waiting for its name holds it.
-                if (durable::waiting(paths::target_of(run.destination, name)))
-                    return paths::Held::copy;
-                return paths::held_at(run.destination, name, size, &run.present);
-            });
-        if (!src.stream)
-            run.present.add(chosen.name);
-        std::string target = paths::target_of(run.destination, chosen.name);
-        progress_block(run, entry_index, opened ? size : 0);
-        std::string display = detail::name_display(paths::shown(src.name), run.screen_width);
-        if (src.stream) {
-            // A station plays from the stick through its URL: nothing to copy.
-            screen::print_glyphs("Stream: " + display, false);
-        } else if (chosen.exists) {
-            screen::print_glyphs("Exist: " + display, false);
-            if (made.held >= 0)
-                durable::abandon(made);
-            else if (opened)
-                rt::close(k_media);
-        } else {
-            screen::print_glyphs("Kopy: " + display, false);
-            // The source open for its size is the one copied from.
-            if (made.held >= 0)
-                detail::copy_made(made, size, target);
-            else if (opened)
-                detail::copy_opened(k_media, target);
-            else
-                COPY(src.path, target);
-        }
-        playlist::write_entry(writer, entry.directives, src.stream ? entry.path : target);
-        if (screen::KEY_DOWN(screen::scan::esc)) {
-            TEXT_PRINT("", true);
-            TEXT_PRINT("User abort", true);
-            return false;
-        }
-        return true;
+// The name a source's copy takes: its own, or the first free form of it.
+paths::Chosen choose_name(Run& run, const paths::Source& src, std::int64_t size)
+{
+    paths::Chosen chosen = run.names.choose(src.name, src.path, [&](const std::string& name) {
+        // A copy of this run still waiting for its name holds it.
+        if (run.dest->waiting(name))
+            return paths::Held::copy;
+        return paths::held_at(run.destination, name, size, &run.present);
     });
-    durable::ahead::stop();
-    playlist::finish(writer, reader);
-    // Replacing the playlist itself after an early end: the entries not
-    // reached stay in it, as they were.
-    if (!whole && over_itself)
-        while (!rt::eof(list))
-            rt::write_line(out, rt::read_line(list));
+    run.present.add(chosen.name);
+    return chosen;
+}
 
+// One file entry: measured once (a source copied ahead is not opened
+// again), then shown and copied, or found there.
+std::string copy_file_entry(Run& run, const paths::Source& src, std::int32_t entry_index)
+{
+    constexpr int k_media = 8;
+    engine::Copy made = run.dest->take_ahead(entry_index, src.path);
+    bool opened = made || rt::try_open_binary_read(k_media, src.path);
+    // A source that cannot be read matches a copy of any size.
+    std::int64_t size = made ? made.size() : opened ? rt::length(k_media) : -1;
+    paths::Chosen chosen = choose_name(run, src, size);
+    progress_block(run, entry_index, opened ? size : 0);
+    std::string display = detail::name_display(paths::shown(src.name), run.screen_width);
+    if (chosen.exists) {
+        screen::print_glyphs("Exist: " + display, false);
+        if (!made && opened)
+            rt::close(k_media);
+    } else {
+        screen::print_glyphs("Kopy: " + display, false);
+        // The source open for its size is the one copied from.
+        if (made)
+            detail::show_made(*run.dest, std::move(made), chosen.name);
+        else if (opened)
+            detail::copy_opened(*run.dest, k_media, chosen.name);
+        else
+            COPY(src.path, run.dest->target(chosen.name));
+    }
+    return run.dest->target(chosen.name);
+}
+
+// One entry of the copy pass; false when Esc ends the pass.
+bool copy_entry(Run& run, Lists& l, const playlist::Entry& entry, std::int32_t entry_index)
+{
+    paths::Source src = paths::source_of(run.playlist_path, entry.path, run.network_playlist);
+    screen::TEXT_CLEAR();
+    screen::TEXT_LOCATE(1, 1);
+    std::string line = entry.path;
+    if (src.stream) {
+        progress_block(run, entry_index, 0);
+        // A station plays from the stick through its URL: nothing to copy.
+        screen::print_glyphs("Stream: " + detail::name_display(paths::shown(src.name), run.screen_width), false);
+    } else {
+        line = copy_file_entry(run, src, entry_index);
+    }
+    playlist::write_entry(l.writer, entry.directives, line);
+    if (!screen::KEY_DOWN(screen::scan::esc))
+        return true;
+    TEXT_PRINT("", true);
+    TEXT_PRINT("User abort", true);
+    return false;
+}
+
+// Ends the rewritten playlist; after an early end, a playlist replacing
+// itself keeps the entries not reached, as they were. Then "ready" only
+// once every copy and the playlist are on the medium.
+void close_lists(Run& run, Lists& l, bool whole)
+{
+    run.dest->stop_ahead();
+    playlist::finish(l.writer, l.reader);
+    const bool over_itself = l.write_path != l.path;
+    if (!whole && over_itself)
+        while (!rt::eof(l.in))
+            rt::write_line(l.out, rt::read_line(l.in));
     // Waits for Esc to be released without spinning a core meanwhile.
     while (screen::KEY_DOWN(screen::scan::esc))
         screen::WAIT_MS(1);
-    rt::close(list);
-    rt::flush_to_medium(out);
-    rt::close(out);
+    rt::close(l.in);
+    rt::flush_to_medium(l.out);
+    rt::close(l.out);
     if (over_itself) {
-        if (!platform::rename_replace(write_path, list_path))
+        if (!platform::rename_replace(l.write_path, l.path))
             rt::fail(3);
-        rt::remove_on_abort_drop(pending_list);
+        rt::remove_on_abort_drop(l.pending);
     }
-    // "ready" only once every copy and the playlist are on the medium.
-    durable::settle(paths::folder_of(list_path));
+    run.dest->settle();
 }
 
-} // namespace
-
-int MAIN(const std::string& first_argument)
+void copy_pass(Run& run)
 {
-    RT_PROC("velmora", "");
-    durable::make_room();
-    Run run;
+    Lists l = open_lists(run);
+    run.dest->open_batch();
+    std::int32_t entry_index = 0;
+    bool whole = for_each_entry(l.reader, [&](const playlist::Entry& entry) {
+        return copy_entry(run, l, entry, ++entry_index);
+    });
+    close_lists(run, l, whole);
+}
+
+// Hides the console, chooses the playlist and opens the window; false when
+// nothing was chosen (said on the screen).
+bool start_window(Run& run, const std::string& first_argument)
+{
     console::HIDE("");
     const std::string playlist_filter("Musik playlists (*.m3u)\0*.m3u\0\0", 31);
     if (screen::SCREEN_TEXT_MODE() != 0)
@@ -341,12 +379,17 @@ int MAIN(const std::string& first_argument)
     screen::WINDOW_TITLE("Copiert MP3 Dateien aus einer M3U datei");
     fonts::SET_VXFONT(16);
     run.screen_width = screen::SCREEN_INFO().width;
+    if (!run.playlist_path.empty())
+        return true;
+    TEXT_PRINT("nothing selected", true);
+    screen::KEY_WAIT();
+    return false;
+}
 
-    if (run.playlist_path.empty()) {
-        TEXT_PRINT("nothing selected", true);
-        screen::KEY_WAIT();
-        return 0;
-    }
+// Reads the destination and makes sure it takes files, offering to create
+// it; the exit status when the run ends here.
+std::optional<int> take_destination(Run& run)
+{
     run.destination = screen::LINE_INPUT("Wohin sollen die Dateien hinkopiert werden (Pfad): ", false, true);
     if (run.destination.empty()) {
         TEXT_PRINT("Kein pfad ausgeweahlt", true);
@@ -354,7 +397,6 @@ int MAIN(const std::string& first_argument)
         screen::KEY_WAIT();
         return 1;
     }
-
     run.destination = paths::expand_home(run.destination);
     // From here on paths are written as the playlist writes them, UTF-8 or
     // the system's narrow form; the chosen playlist and the typed line come
@@ -367,11 +409,25 @@ int MAIN(const std::string& first_argument)
         TEXT_PRINT("wollen Die den pfard erstellen ? (j/n)", true);
         if (!answer_yes())
             return 0;
-        CREATEDIR(run.destination);
+        run.destination = CREATEDIR(run.destination);
     }
-    run.unc_playlist = paths::is_network(run.playlist_path) ? 1 : 0;
-    durable::remove_leftovers(run.destination);
+    run.network_playlist = paths::is_network(run.playlist_path);
+    run.dest.emplace(run.destination, run.unnamed_room);
+    run.dest->remove_leftovers();
+    return std::nullopt;
+}
 
+} // namespace
+
+int MAIN(const std::string& first_argument)
+{
+    RT_PROC("velmora", "");
+    Run run;
+    run.unnamed_room = engine::reserve_open_files();
+    if (!start_window(run, first_argument))
+        return 0;
+    if (std::optional<int> status = take_destination(run))
+        return *status;
     counting_pass(run);
     if (!room_enough(run))
         return 0;

@@ -9,6 +9,7 @@ namespace velmora {
 // Returns the exit status of a normal end; runtime errors end the process.
 int MAIN(const std::string& first_argument);
 void COPY(const std::string& source, const std::string& target);
-void CREATEDIR(std::string& destination);
+// Returns the destination to go on with: an absolute form of a relative one.
+std::string CREATEDIR(const std::string& destination);
 
 } // namespace velmora

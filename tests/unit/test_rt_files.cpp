@@ -407,8 +407,8 @@ static bool writes_directly(int n)
 }
 
 // A FUSE driver gets buffered writes one page per request: copies onto it
-// write directly, and stay byte-exact; a copy onto any other file system
-// keeps the page cache, also right after one onto FUSE.
+// write directly where asked, and stay byte-exact; a copy onto any other
+// file system keeps the page cache, also right after one onto FUSE.
 TEST_F(Files, CopiesOntoAFuseDriverWriteDirectlyAndStayByteExact)
 {
     testsupport::FatImage fat(dir.file("fat"));
@@ -419,6 +419,9 @@ TEST_F(Files, CopiesOntoAFuseDriverWriteDirectlyAndStayByteExact)
     write_file(dir.file("src"), bytes);
     rt::open_binary_read(1, dir.file("src"));
     rt::open_binary_new(2, stick);
+    EXPECT_TRUE(platform::on_fuse(fat.mount_point().string()));
+    EXPECT_FALSE(platform::on_fuse(dir.path()));
+    rt::write_directly(2);
     std::vector<std::size_t> steps = copy_all(std::size_t(3) << 20);
     EXPECT_EQ(steps.size(), 4u);
     EXPECT_TRUE(writes_directly(2));
@@ -438,6 +441,7 @@ TEST_F(Files, CopiesOntoAFuseDriverWriteDirectlyAndStayByteExact)
     std::filesystem::resize_file(dir.file("src"), std::uintmax_t(80) << 20);
     rt::open_binary_read(1, dir.file("src"));
     rt::open_binary_new(2, (fat.mount_point() / "big.mp3").string());
+    rt::write_directly(2);
     auto full = testsupport::run_child([] { copy_all(std::size_t(4) << 20); });
     EXPECT_EQ(full.status, 3);
     EXPECT_NE(full.err.find("(file I/O error)"), std::string::npos);

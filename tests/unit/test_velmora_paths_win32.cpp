@@ -124,8 +124,7 @@ protected:
 TEST_F(CreateDir, MakesEveryLevelBelowADrive)
 {
     testsupport::TempDir d;
-    std::string dest = d.file("neu\\tiefer");
-    velmora::CREATEDIR(dest);
+    std::string dest = velmora::CREATEDIR(d.file("neu\\tiefer"));
     EXPECT_EQ(printed, "readdy|");
     EXPECT_EQ(dest, d.file("neu\\tiefer")); // absolute: not rewritten
     EXPECT_TRUE(std::filesystem::is_directory(dest));
@@ -136,8 +135,7 @@ TEST_F(CreateDir, MakesEveryLevelBelowADrive)
 TEST_F(CreateDir, MakesLevelsSeparatedBySlashes)
 {
     testsupport::TempDir d;
-    std::string dest = d.path() + "/neu/tiefer";
-    velmora::CREATEDIR(dest);
+    velmora::CREATEDIR(d.path() + "/neu/tiefer");
     EXPECT_EQ(printed, "readdy|");
     EXPECT_TRUE(std::filesystem::is_directory(d.file("neu\\tiefer")));
     EXPECT_FALSE(exists(d.file("neu\\diesisteintest.tttu")));
@@ -148,16 +146,14 @@ TEST_F(CreateDir, TakesAShareAsTheExistingRoot)
     std::string share = make_share();
     if (share.empty())
         GTEST_SKIP() << "no network share to write to outside Wine";
-    std::string dest = share + "\\Musik\\Neu";
-    velmora::CREATEDIR(dest);
+    std::string dest = velmora::CREATEDIR(share + "\\Musik\\Neu");
     EXPECT_EQ(printed, "readdy|"); // no " err 1": the share is not relative
     EXPECT_EQ(dest, share + "\\Musik\\Neu");
     EXPECT_TRUE(std::filesystem::is_directory(unc_root + "\\share\\Musik\\Neu"));
     EXPECT_FALSE(exists(share + "\\Musik\\diesisteintest.tttu"));
 
     printed.clear();
-    std::string root = share;
-    velmora::CREATEDIR(root); // the share alone: only its probe
+    velmora::CREATEDIR(share); // the share alone: only its probe
     EXPECT_EQ(printed, "readdy|");
     EXPECT_FALSE(exists(share + "\\diesisteintest.tttu"));
 }
@@ -165,8 +161,7 @@ TEST_F(CreateDir, TakesAShareAsTheExistingRoot)
 TEST_F(CreateDir, AMissingShareIsARuntimeError)
 {
     auto r = testsupport::run_child([] {
-        std::string dest = "\\\\velmora-nowhere\\share\\Musik";
-        velmora::CREATEDIR(dest);
+        velmora::CREATEDIR("\\\\velmora-nowhere\\share\\Musik");
     });
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("(file not found) at line "), std::string::npos) << r.err;

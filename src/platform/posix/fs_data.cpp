@@ -179,33 +179,21 @@ bool write_back_range(int fd, std::int64_t offset, std::int64_t length)
 #endif
 }
 
-bool prefer_direct_writes(int fd, std::uint64_t device)
+bool write_directly(int fd)
 {
 #ifdef O_DIRECT
-    // One look per file system: the copy loop asks for every file.
-    static std::mutex m;
-    static bool known = false;
-    static std::uint64_t last_device = 0;
-    static bool fuse = false;
-    {
-        std::lock_guard lock(m);
-        if (!known || last_device != device) {
-            struct statfs sf;
-            fuse = ::fstatfs(fd, &sf) == 0 && sf.f_type == k_fuse_magic;
-            known = true;
-            last_device = device;
-        }
-        if (!fuse)
-            return false;
-    }
-    // The driver is not asked: the kernel splits direct writes itself.
     const int flags = ::fcntl(fd, F_GETFL);
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
 #else
     (void)fd;
-    (void)device;
     return false;
 #endif
+}
+
+bool on_fuse(const std::string& folder)
+{
+    struct statfs sf;
+    return ::statfs(folder.empty() ? "." : folder.c_str(), &sf) == 0 && sf.f_type == k_fuse_magic;
 }
 
 bool flush_data(int fd)

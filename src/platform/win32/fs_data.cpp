@@ -106,7 +106,12 @@ bool write_back_range(int, std::int64_t, std::int64_t)
     return false;
 }
 
-bool prefer_direct_writes(int, std::uint64_t)
+bool write_directly(int)
+{
+    return false;
+}
+
+bool on_fuse(const std::string&)
 {
     return false;
 }

@@ -1,6 +1,6 @@
-// How copies reach their names: temporaries no one can foresee or follow,
-// leftovers of killed runs, the probe beside other people's files, groups
-// flushed together, and the room question's figures.
+// The copy engine: temporaries no one can foresee or follow, leftovers of
+// killed runs, the probe beside other people's files, batches flushed
+// together, copies made ahead, and the room question's figures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,15 +22,16 @@
 #include "support/support.hpp"
 #include "support/window.hpp"
 #include "velmora/detail.hpp"
-#include "velmora/durable.hpp"
-#include "velmora/durable_ahead.hpp"
+#include "velmora/engine/engine.hpp"
 #include "velmora/velmora.hpp"
 
 namespace fs = std::filesystem;
 using testsupport::read_file;
 using testsupport::write_file;
-using velmora::durable::detail::owner_of;
-using velmora::durable::detail::temporary_name;
+using velmora::engine::Copy;
+using velmora::engine::Destination;
+using velmora::engine::detail::owner_of;
+using velmora::engine::detail::temporary_name;
 
 namespace {
 
@@ -51,9 +52,10 @@ TEST(TemporaryNames, AreMadeExclusivelyAndDifferEveryTime)
 {
     testsupport::TempDir dir;
     std::set<std::string> made;
+    Destination dest(dir.path(), 0);
     for (int i = 0; i < 3; ++i) {
         int n = rt::free_file();
-        std::string path = velmora::durable::create_temporary(n, dir.file("song.mp3"));
+        std::string path = dest.temporary(n);
         rt::close(n);
         rt::remove_on_abort("");
         EXPECT_EQ(fs::path(path).parent_path(), fs::path(dir.path()));
@@ -111,7 +113,7 @@ TEST(Leftovers, OnlyOursOfRunsThatAreGoneAreRemoved)
     write_file(outside.file("precious"), "keep me");
     fs::create_symlink(outside.file("precious"), dir.file(linked));
     fs::create_directory(dir.file(temporary_name(gone, 5)));
-    velmora::durable::remove_leftovers(dir.path());
+    Destination(dir.path(), 0).remove_leftovers();
     EXPECT_EQ(names_in(dir.path()),
               (std::set<std::string>{live, mine, ".velmora-notes.part", linked, temporary_name(gone, 5)}));
     EXPECT_EQ(read_file(outside.file("precious")), "keep me");
@@ -172,22 +174,30 @@ protected:
         write_file(src.file(name), std::string(size, 'x') + name);
         return src.file(name);
     }
+    // A source of that size copied into `d` under its own name.
+    void copy(Destination& d, const std::string& name, size_t size)
+    {
+        int n = rt::free_file();
+        rt::open_binary_read(n, source(name, size));
+        velmora::detail::copy_opened(d, n, name);
+    }
     testsupport::TempDir src, dest;
 };
 
 TEST_F(Group, CopiesTakeTheirNamesAtTheFlushAndARuntimeErrorStillPlacesThem)
 {
     auto r = testsupport::run_child([&] {
-        velmora::durable::open_group();
-        velmora::COPY(source("a", 3000), dest.file("a"));
-        velmora::COPY(source("b", 5000), dest.file("b"));
-        bool waiting = velmora::durable::waiting(dest.file("a")) && velmora::durable::waiting(dest.file("b"));
+        Destination d(dest.path());
+        d.open_batch();
+        copy(d, "a", 3000);
+        copy(d, "b", 5000);
+        bool waiting = d.waiting("a") && d.waiting("b");
         std::set<std::string> names = names_in(dest.path());
         bool hidden = names.count("a") == 0 && names.count("b") == 0; // no name, or a hidden one
-        velmora::durable::settle(dest.path());
+        d.settle();
         bool placed = read_file(dest.file("a")) == read_file(src.file("a")) && names_in(dest.path()).size() == 2;
         std::printf("%d%d%d\n", waiting, hidden, placed);
-        velmora::COPY(source("c", 7000), dest.file("c"));
+        copy(d, "c", 7000);
         rt::fail(3);
     });
     EXPECT_EQ(r.out, "111\n");
@@ -196,22 +206,25 @@ TEST_F(Group, CopiesTakeTheirNamesAtTheFlushAndARuntimeErrorStillPlacesThem)
     EXPECT_EQ(read_file(dest.file("c")), read_file(src.file("c")));
 }
 
+// Two destinations are two values: each holds only its own names.
 TEST_F(Group, AWaitingCopyHoldsOnlyItsOwnNameAndOnlyUntilTheFlush)
 {
     auto r = testsupport::run_child([&] {
-        velmora::durable::open_group();
-        velmora::COPY(source("a", 3000), dest.file("a"));
-        bool own = velmora::durable::waiting(dest.file("a"));
-        bool other = velmora::durable::waiting(dest.file("b")) || velmora::durable::waiting(src.file("a"));
-        velmora::durable::commit();
-        bool after = velmora::durable::waiting(dest.file("a"));
+        Destination d(dest.path()), other(src.path());
+        d.open_batch();
+        other.open_batch();
+        copy(d, "a", 3000);
+        bool own = d.waiting("a");
+        bool others = d.waiting("b") || other.waiting("a");
+        d.commit();
+        bool after = d.waiting("a");
         // An opened source copied through the entry's own open.
         int n = rt::free_file();
         rt::open_binary_read(n, source("b", 5000));
-        velmora::detail::copy_opened(n, dest.file("b"));
-        bool next = velmora::durable::waiting(dest.file("b")) && !rt::file_open(n);
-        velmora::durable::settle(dest.path());
-        std::printf("%d%d%d%d%d\n", own, other, after, next, velmora::durable::waiting(dest.file("b")));
+        velmora::detail::copy_opened(d, n, "b");
+        bool next = d.waiting("b") && !rt::file_open(n);
+        d.settle();
+        std::printf("%d%d%d%d%d\n", own, others, after, next, d.waiting("b"));
     });
     EXPECT_EQ(r.out, "10010\n") << r.err;
     EXPECT_EQ(r.status, 0);
@@ -219,22 +232,23 @@ TEST_F(Group, AWaitingCopyHoldsOnlyItsOwnNameAndOnlyUntilTheFlush)
     EXPECT_EQ(read_file(dest.file("b")), read_file(src.file("b")));
 }
 
-// A full group is flushed and named on another thread while the next copy
+// A full batch is flushed and named on another thread while the next copy
 // goes on; its names stay held until it is done, and a runtime error waits
 // for it and still places every finished copy.
 TEST_F(Group, AFullGroupIsNamedInTheBackgroundAndARuntimeErrorWaitsForIt)
 {
-    const std::size_t big = std::size_t(65) << 20; // over one group's bytes
+    const std::size_t big = std::size_t(65) << 20; // over one batch's bytes
     auto r = testsupport::run_child([&] {
-        velmora::durable::open_group();
-        velmora::COPY(source("a", big), dest.file("a"));
-        velmora::COPY(source("b", 3000), dest.file("b"));
-        bool held = velmora::durable::waiting(dest.file("a")) && velmora::durable::waiting(dest.file("b"));
-        velmora::durable::commit();
-        bool named = !velmora::durable::waiting(dest.file("a")) && names_in(dest.path()).size() == 2 &&
+        Destination d(dest.path());
+        d.open_batch();
+        copy(d, "a", big);
+        copy(d, "b", 3000);
+        bool held = d.waiting("a") && d.waiting("b");
+        d.commit();
+        bool named = !d.waiting("a") && names_in(dest.path()).size() == 2 &&
                      read_file(dest.file("a")) == read_file(src.file("a"));
-        velmora::COPY(source("c", big), dest.file("c"));
-        velmora::COPY(source("d", 5000), dest.file("d"));
+        copy(d, "c", big);
+        copy(d, "d", 5000);
         std::printf("%d%d\n", held, named);
         rt::fail(3);
     });
@@ -246,7 +260,7 @@ TEST_F(Group, AFullGroupIsNamedInTheBackgroundAndARuntimeErrorWaitsForIt)
 }
 
 // Copies without a name are held open until their flush; past the room
-// for open files the rest of a group goes under hidden names.
+// for open files the rest of a batch goes under hidden names.
 TEST_F(Group, CopiesPastTheRoomForOpenFilesTakeHiddenNamesAndAllArePlaced)
 {
     auto r = testsupport::run_child([&] {
@@ -255,11 +269,12 @@ TEST_F(Group, CopiesPastTheRoomForOpenFilesTakeHiddenNamesAndAllArePlaced)
         lim.rlim_cur = lim.rlim_max = 330; // room for 10 beside the program's own files
         if (setrlimit(RLIMIT_NOFILE, &lim) != 0)
             std::exit(9);
-        velmora::durable::open_group();
+        Destination d(dest.path());
+        d.open_batch();
         for (int i = 0; i < 25; ++i)
-            velmora::COPY(source("s" + std::to_string(i), 1000 + std::size_t(i)), dest.file("s" + std::to_string(i)));
+            copy(d, "s" + std::to_string(i), 1000 + std::size_t(i));
         std::printf("%zu", names_in(dest.path()).size());
-        velmora::durable::settle(dest.path());
+        d.settle();
     });
     EXPECT_EQ(r.out, "15") << r.err;
     EXPECT_EQ(r.status, 0);
@@ -271,15 +286,48 @@ TEST_F(Group, CopiesPastTheRoomForOpenFilesTakeHiddenNamesAndAllArePlaced)
 TEST_F(Group, ANameTakenMeanwhileKeepsWhatItHolds)
 {
     auto r = testsupport::run_child([&] {
-        velmora::durable::open_group();
-        velmora::COPY(source("a", 3000), dest.file("a"));
+        Destination d(dest.path());
+        d.open_batch();
+        copy(d, "a", 3000);
         write_file(dest.file("a"), "another run's");
-        velmora::durable::settle(dest.path());
+        d.settle();
     });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(names_in(dest.path()), std::set<std::string>{"a"});
     EXPECT_EQ(read_file(dest.file("a")), "another run's");
 }
+
+// A copy given up, by its handle going out of scope or by a runtime error,
+// leaves nothing; one moved to another handle is that handle's.
+TEST_F(Group, ACopyNotFinishedLeavesNothing)
+{
+    auto r = testsupport::run_child([&] {
+        for (bool batch : {false, true}) {
+            Destination d(dest.path());
+            if (batch)
+                d.open_batch();
+            Copy kept;
+            {
+                Copy first = d.begin();
+                rt::write_bytes(first.file(), "half", 4);
+                kept = std::move(first);
+            }
+            rt::write_bytes(kept.file(), " a song", 7);
+            d.finish(kept, batch ? "kept in a batch" : "kept", 11);
+            Copy dropped = d.begin();
+            rt::write_bytes(dropped.file(), "dropped", 7);
+        }
+        Destination d(dest.path());
+        Copy last = d.begin();
+        rt::write_bytes(last.file(), "half", 4);
+        rt::fail(3);
+    });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(names_in(dest.path()), (std::set<std::string>{"kept", "kept in a batch"}));
+    EXPECT_EQ(read_file(dest.file("kept")), "half a song");
+    EXPECT_EQ(read_file(dest.file("kept in a batch")), "half a song");
+}
+
 // Descriptors of this process on files without a name in `folder`.
 int unnamed_in(const std::string& folder)
 {
@@ -292,72 +340,72 @@ int unnamed_in(const std::string& folder)
     return n;
 }
 
-std::string read_fd(int fd)
-{
-    std::string text(1 << 16, '\0');
-    ssize_t got = pread(fd, text.data(), text.size(), 0);
-    text.resize(got < 0 ? 0 : std::size_t(got));
-    return text;
-}
-
 // Copies made ahead are taken for their own entry only, and only from a
 // source unchanged since; the loop passing an entry drops its copy, and
 // nothing of them is ever left in the folder.
 TEST_F(Group, CopiesMadeAheadServeOnlyTheirEntryAndTheirUnchangedSource)
 {
-    using namespace velmora::durable;
-    std::vector<ahead::Planned> plan;
+    using velmora::engine::Planned;
+    std::vector<Planned> plan;
     const std::size_t sizes[] = {3000, 5000, 7000, 2000, 1};
     for (int i = 0; i < 5; ++i)
         plan.push_back({i + 1, source("s" + std::to_string(i + 1), sizes[i]), std::int64_t(sizes[i]) + 2});
     write_file(src.file("s5"), "grown past its planned size");
     const std::string folder = fs::canonical(dest.path()).string();
-    ahead::start(folder, plan);
+    fs::create_directory(dest.file("other"));
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (unnamed_in(folder) < 4 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(unnamed_in(folder), 4) << "every planned source of its planned size";
-    // The same bytes written again, a clock tick later (status times move in ticks).
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    write_file(src.file("s3"), read_file(src.file("s3")));
+    {
+        Destination d(folder), other(dest.file("other"));
+        d.open_batch();
+        other.open_batch();
+        d.copy_ahead(plan);
+        while (unnamed_in(folder) < 4 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(unnamed_in(folder), 4) << "every planned source of its planned size";
+        // The same bytes written again, a clock tick later (status times move in ticks).
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        write_file(src.file("s3"), read_file(src.file("s3")));
 
-    std::int64_t size = 0;
-    int second = ahead::take(2, src.file("s2"), folder, size);
-    ASSERT_GE(second, 0);
-    EXPECT_EQ(read_fd(second), read_file(src.file("s2")));
-    EXPECT_EQ(size, 5002);
-    EXPECT_EQ(ahead::take(1, src.file("s1"), folder, size), -1) << "dropped when the loop passed it";
-    EXPECT_EQ(ahead::take(3, src.file("s3"), folder, size), -1) << "its source was written meanwhile";
-    EXPECT_EQ(ahead::take(4, src.file("s4"), dest.file("other"), size), -1) << "made for another folder";
-    EXPECT_EQ(ahead::take(5, src.file("s5"), folder, size), -1);
-    platform::close_fd(second);
-    detail::release_unnamed();
-    EXPECT_EQ(unnamed_in(folder), 0);
+        Copy second = d.take_ahead(2, src.file("s2"));
+        ASSERT_TRUE(second);
+        EXPECT_EQ(second.size(), 5002);
+        EXPECT_FALSE(d.take_ahead(1, src.file("s1"))) << "dropped when the loop passed it";
+        EXPECT_FALSE(d.take_ahead(3, src.file("s3"))) << "its source was written meanwhile";
+        EXPECT_FALSE(other.take_ahead(4, src.file("s4"))) << "made for another destination";
+        EXPECT_FALSE(d.take_ahead(5, src.file("s5")));
+        d.finish(second, "s2", second.size());
+        d.settle();
+        EXPECT_EQ(read_file(dest.file("s2")), read_file(src.file("s2")));
+        d.stop_ahead();
+        EXPECT_EQ(unnamed_in(folder), 0);
+    }
+    fs::remove(dest.file("s2"));
+    fs::remove(dest.file("other"));
 
     // Through the copy itself: taken, shown as copied, named at the flush.
     auto r = testsupport::run_child([&] {
-        ahead::start(folder, {plan[0], plan[1]});
+        Destination d(folder);
+        d.copy_ahead({plan[0], plan[1]});
         while (unnamed_in(folder) < 2 && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        open_group();
+        d.open_batch();
         for (int entry : {1, 2}) {
             const std::string name = "s" + std::to_string(entry);
-            std::int64_t length = 0;
-            Temporary made = made_ahead(entry, src.file(name), folder, length);
-            if (made.held >= 0)
-                velmora::detail::copy_made(made, length, folder + "/" + name);
+            if (Copy made = d.take_ahead(entry, src.file(name)))
+                velmora::detail::show_made(d, std::move(made), name);
         }
         int held = unnamed_in(folder); // both taken, none copied again
-        ahead::stop();
-        settle(folder);
+        d.stop_ahead();
+        d.settle();
         std::printf("%d %d", held, unnamed_in(folder));
     });
     EXPECT_EQ(r.out, "2 0") << r.err;
     EXPECT_EQ(names_in(folder), (std::set<std::string>{"s1", "s2"}));
     for (const char* name : {"s1", "s2"})
         EXPECT_EQ(read_file(dest.file(name)), read_file(src.file(name))) << name;
-    ahead::start(folder, plan);
-    ahead::stop();
+    Destination d(folder);
+    d.copy_ahead(plan);
+    d.stop_ahead();
     EXPECT_EQ(unnamed_in(folder), 0) << "what was not taken is dropped";
 }
 #endif
