@@ -85,6 +85,13 @@ Io move_bytes(Mover& m, int in, int out, unsigned char* buffer, std::size_t buff
 // are either way). Set once, before the first path of that form is used.
 void set_path_utf8(bool utf8);
 bool path_utf8();
+// Names in the narrow form are text of the ANSI code page (Windows); POSIX
+// names are shown as UTF-8 whatever form was set.
+#ifdef _WIN32
+constexpr bool k_narrow_names_ansi = true;
+#else
+constexpr bool k_narrow_names_ansi = false;
+#endif
 // A text the system handed over in its narrow form (the command line, a
 // chosen file, a typed line) in the form set for paths.
 std::string path_of_system_text(const std::string& text);

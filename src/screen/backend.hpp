@@ -20,6 +20,9 @@ public:
     virtual void beep() = 0;
     // Called from every waiting loop of the program thread.
     virtual void idle() {}
+    // Told of every text printed in the window and the cell it starts at,
+    // under the screen lock.
+    virtual void printed(int, int, const std::string&) {}
     // Shows a message over the desktop until it is answered, closing this
     // backend's window first; false when none can be shown. Needs no open window.
     virtual bool message_box(const std::string&, const std::string&) { return false; }

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "platform/fs.hpp"
 #include "screen/glyphs.hpp"
 #include "screen/charset.hpp"
 #include "screen/screen.hpp"
@@ -140,6 +141,11 @@ std::string glyphs_of_utf8(const std::string& text)
         i += n;
     }
     return out;
+}
+
+std::string glyphs_of_name(const std::string& name)
+{
+    return platform::k_narrow_names_ansi && !platform::path_utf8() ? glyphs_of_1252(name) : glyphs_of_utf8(name);
 }
 
 std::string glyphs_of_1252(const std::string& text)

@@ -28,7 +28,7 @@ int pop_code()
 
 void sleep_ms(int ms)
 {
-    if (ms > 0 && !state().d.no_sleep.load(std::memory_order_relaxed))
+    if (ms > 0 && !detail::pauses_skipped())
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 

@@ -130,7 +130,7 @@ std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool e
         }
         if (beep)
             BEEP_TONE();
-        else if (!done && !s.no_sleep.load(std::memory_order_relaxed))
+        else if (!done && !detail::pauses_skipped())
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     {

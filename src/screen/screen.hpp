@@ -47,6 +47,9 @@ std::string LINE_INPUT(const std::string& prompt, bool add_question_mark, bool e
 std::string glyphs_of_utf8(const std::string& text);
 // From Windows-1252 (ANSI names on Windows):
 std::string glyphs_of_1252(const std::string& text);
+// From a file's name or path in the form the system's paths are written in
+// (UTF-8, or the ANSI code page on Windows).
+std::string glyphs_of_name(const std::string& name);
 // The characters glyph bytes show, as UTF-8 (byte 0 gives U+0000).
 std::string utf8_of_glyphs(const std::string& glyphs);
 // Prints glyph bytes as they stand: control bytes show as their glyphs and are

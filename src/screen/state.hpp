@@ -95,15 +95,6 @@ private:
     int tail_ = 0; // next free
 };
 
-// What the headless backend is told and what tests ask of it.
-struct HeadlessData {
-    std::deque<int> queue; // keys waiting for room in the key buffer
-    std::function<void()> idle_hook;
-    int beeps = 0;
-    bool fail_open = false;
-    Atomic<int> changes{0}; // bumped while the caller holds the lock, read without it
-};
-
 // Everything the layer keeps, its window included. The default value is the
 // layer at program start: a reset is one assignment.
 struct Data {
@@ -155,17 +146,10 @@ struct Data {
     std::map<std::intptr_t, Image> images;
     std::intptr_t next_image = 1;
 
-    // Tests watch what is printed, and where, through this.
-    std::function<void(int row, int column, const std::string& text)> print_hook;
-
-    HeadlessData headless;
-
     // Read and written without the lock. KEY_DOWN reads the held keys in
     // tight loops; the window thread may write them at any time.
     std::array<Atomic<std::uint8_t>, 128> held{};
     Atomic<bool> window_open{false};
-    // Fuzzing runs the program thousands of times: its pauses may be skipped.
-    Atomic<bool> no_sleep{false};
 };
 
 // Each operation of the layer locks once.
@@ -190,5 +174,11 @@ void notify(Data& s);
 // Marks the cells over pixel rows [y0, y1] as no longer matching the grid.
 void invalidate_cells(Data& s, int y0, int y1);
 void idle_backend();
+
+// The headless backend's own data, kept apart from the layer's: tests set
+// it before a window opens, and a reset of the layer resets it too.
+void reset_headless();
+// Whether pauses return at once (fuzzing runs the program thousands of times).
+bool pauses_skipped();
 
 } // namespace screen::detail

@@ -221,8 +221,8 @@ void TEXT_PRINT(const std::string& text, bool end_line)
         std::fflush(stdout);
         return;
     }
-    if (s.print_hook)
-        s.print_hook(s.cur_row, s.cur_col, text);
+    if (s.backend)
+        s.backend->printed(s.cur_row, s.cur_col, text);
     // The bell sounds outside the lock so the window keeps presenting.
     size_t from = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -258,8 +258,8 @@ void print_glyphs(const std::string& glyphs, bool end_line)
         std::fflush(stdout);
         return;
     }
-    if (s.print_hook)
-        s.print_hook(s.cur_row, s.cur_col, glyphs);
+    if (s.backend)
+        s.backend->printed(s.cur_row, s.cur_col, glyphs);
     for (char ch : glyphs)
         put_glyph(s, static_cast<std::uint8_t>(ch));
     if (end_line) {

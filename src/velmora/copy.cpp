@@ -118,7 +118,7 @@ void COPY(const std::string& source, const std::string& target)
     // Sources are only ever read: a missing one is reported, never created.
     int src = rt::free_file();
     if (!rt::try_open_binary_read(src, source)) {
-        screen::print_glyphs("File - " + paths::shown(source) + " - not exists", true);
+        screen::print_glyphs("File - " + screen::glyphs_of_name(source) + " - not exists", true);
         return;
     }
     // On its own, a copy is flushed and named by itself: no room for

@@ -284,7 +284,7 @@ std::string copy_file_entry(Run& run, const paths::Source& src, std::int32_t ent
     std::int64_t size = made ? made.size() : opened ? rt::length(k_media) : -1;
     paths::Chosen chosen = choose_name(run, src, size);
     progress_block(run, entry_index, opened ? size : 0);
-    std::string display = detail::name_display(paths::shown(src.name), run.screen_width);
+    std::string display = detail::name_display(screen::glyphs_of_name(src.name), run.screen_width);
     if (chosen.exists) {
         screen::print_glyphs("Exist: " + display, false);
         if (!made && opened)
@@ -312,7 +312,7 @@ bool copy_entry(Run& run, Lists& l, const playlist::Entry& entry, std::int32_t e
     if (src.stream) {
         progress_block(run, entry_index, 0);
         // A station plays from the stick through its URL: nothing to copy.
-        screen::print_glyphs("Stream: " + detail::name_display(paths::shown(src.name), run.screen_width), false);
+        screen::print_glyphs("Stream: " + detail::name_display(screen::glyphs_of_name(src.name), run.screen_width), false);
     } else {
         line = copy_file_entry(run, src, entry_index);
     }

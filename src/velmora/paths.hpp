@@ -42,9 +42,6 @@ std::string dialog_start_folder();
 // A destination as typed, with `~` (POSIX) standing for the home folder.
 std::string expand_home(const std::string& destination);
 
-// A name or path as the grid shows it (code page 850 glyphs, one byte per
-// character): UTF-8 on POSIX, the ANSI code page on Windows.
-std::string shown(const std::string& name);
 
 // Whether a playlist lies on a network share (two leading separators).
 bool is_network(const std::string& playlist_path);

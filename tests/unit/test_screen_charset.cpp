@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/fs.hpp"
 #include "screen/charset.hpp"
 #include "screen/screen.hpp"
 #include "screen/testing.hpp"
@@ -162,6 +163,20 @@ TEST_F(Print, GlyphsWrapScrollAndTakeTheColours)
     EXPECT_EQ(st::cursor_row(), 25);
     EXPECT_EQ(st::cursor_column(), 1);
     EXPECT_EQ(st::cell_char(25, 1), ' ');
+}
+
+// A name shows as the form paths are written in: UTF-8 where that was set
+// (and always on POSIX), the ANSI code page otherwise.
+TEST(Names, ShowInTheFormPathsAreWrittenIn)
+{
+    const bool before = platform::path_utf8();
+    for (bool utf8 : {true, false}) {
+        platform::set_path_utf8(utf8);
+        const bool ansi = platform::k_narrow_names_ansi && !utf8;
+        EXPECT_EQ(glyphs_of_name(ansi ? "M\xFCller" : "M\xC3\xBCller"), "M\x81ller") << utf8;
+        EXPECT_EQ(glyphs_of_name("plain.mp3"), "plain.mp3") << utf8;
+    }
+    platform::set_path_utf8(before);
 }
 
 TEST_F(Print, TheWatchersSeeTheGlyphBytes)

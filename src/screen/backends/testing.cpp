@@ -40,8 +40,11 @@ void reset()
     // Closed unlocked: its thread may be waiting for the lock.
     if (old)
         old->close();
-    std::lock_guard lock(st.m);
-    st.d = Data{};
+    {
+        std::lock_guard lock(st.m);
+        st.d = Data{};
+    }
+    detail::reset_headless();
 }
 
 std::string row_text(int row)
@@ -167,18 +170,6 @@ int grid_rows()
 int font_height()
 {
     return locked([](const Data& s) { return s.font_height; });
-}
-
-void skip_pauses(bool skip)
-{
-    state().d.no_sleep.store(skip);
-}
-
-void on_print(std::function<void(int, int, const std::string&)> hook)
-{
-    State& st = state();
-    std::lock_guard lock(st.m);
-    st.d.print_hook = std::move(hook);
 }
 
 } // namespace screen::testing

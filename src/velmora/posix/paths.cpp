@@ -5,7 +5,6 @@
 
 #include "platform/fs.hpp"
 #include "rt/files.hpp"
-#include "screen/screen.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora::paths {
@@ -33,11 +32,6 @@ std::string expand_home(const std::string& destination)
     if (home == nullptr || home[0] == '\0')
         return destination;
     return home + destination.substr(1);
-}
-
-std::string shown(const std::string& name)
-{
-    return screen::glyphs_of_utf8(name);
 }
 
 bool is_network(const std::string&)

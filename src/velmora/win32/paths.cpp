@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/fs.hpp"
-#include "screen/screen.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora::paths {
@@ -50,12 +49,6 @@ std::string dialog_start_folder()
 std::string expand_home(const std::string& destination)
 {
     return destination;
-}
-
-std::string shown(const std::string& name)
-{
-    // A UTF-8 playlist's names are UTF-8; the others are in the ANSI code page.
-    return platform::path_utf8() ? screen::glyphs_of_utf8(name) : screen::glyphs_of_1252(name);
 }
 
 bool is_network(const std::string& playlist_path)
