@@ -131,10 +131,9 @@ Placed link_unnamed(int fd, const std::string& to);
 long room_for_open_files(long wanted);
 // Anything at the name: a file, a folder, a link (even one to nothing).
 bool name_taken(const std::string& path);
-// A regular file under that name itself (not a link to one).
-bool is_plain_file(const std::string& path);
-// An empty regular file with no other name: what a probe leaves behind.
-bool is_lone_empty_file(const std::string& path);
+// A regular file under that name itself (not a link to one): its size and
+// how many names it has (1 where the system does not count them).
+bool plain_file(const std::string& path, std::int64_t& size, std::uint64_t& names);
 // The names in a folder ("." and ".." left out); false when unreadable.
 bool list_names(const std::string& folder, std::vector<std::string>& names);
 

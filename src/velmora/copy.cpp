@@ -9,6 +9,7 @@
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
+#include "velmora/copy.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/paths.hpp"
 #include "velmora/velmora.hpp"
@@ -124,10 +125,10 @@ void COPY(const std::string& source, const std::string& target)
     // On its own, a copy is flushed and named by itself: no room for
     // copies without a name is needed.
     engine::Destination dest(paths::folder_of(target), 0);
-    detail::copy_opened(dest, src, paths::file_name(target));
+    copy_opened(dest, src, paths::file_name(target));
 }
 
-void detail::copy_opened(engine::Destination& dest, int src, const std::string& name)
+void copy_opened(engine::Destination& dest, int src, const std::string& name)
 {
     RT_PROC("velmora", "COPY");
     const std::int64_t length = rt::length(src);
@@ -164,7 +165,7 @@ void detail::copy_opened(engine::Destination& dest, int src, const std::string& 
     progress.say("Ready");
 }
 
-void detail::show_made(engine::Destination& dest, engine::Copy made, const std::string& name)
+void show_made(engine::Destination& dest, engine::Copy made, const std::string& name)
 {
     RT_PROC("velmora", "COPY");
     // Complete already: its bytes are shown as if copied now, in one step.

@@ -10,6 +10,7 @@
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
 #include "velmora/detail.hpp"
+#include "velmora/engine/engine.hpp"
 #include "velmora/paths.hpp"
 
 namespace velmora {
@@ -35,7 +36,9 @@ bool probe_folder(const std::string& folder, bool strict)
         }
         // An empty file with no other name is what a killed run's probe
         // leaves: it goes, and the probe is made again.
-        if (attempt > 0 || !platform::is_lone_empty_file(path))
+        std::int64_t size = 0;
+        std::uint64_t names = 0;
+        if (attempt > 0 || !platform::plain_file(path, size, names) || size != 0 || names != 1)
             break;
         platform::delete_file(path);
     }

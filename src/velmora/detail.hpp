@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "velmora/engine/engine.hpp"
 
 namespace velmora::detail {
 
@@ -33,12 +32,6 @@ bool probe_folder(const std::string& folder, bool strict);
 std::uint64_t room_needed(std::int64_t size, std::uint64_t unit, std::int64_t copied);
 // The line that says the destination is too small, in whole MB.
 std::string room_question(std::uint64_t needed, std::uint64_t free_bytes);
-// COPY of a source the caller has opened already as binary file `src`
-// (which it closes) into `dest` under `name`: one open per entry.
-void copy_opened(engine::Destination& dest, int src, const std::string& name);
-// COPY of a source copied ahead (complete already): shown as if copied
-// now, then finished under `name` like any copy.
-void show_made(engine::Destination& dest, engine::Copy made, const std::string& name);
 // Prints the total as the progress screen shows it, at the cursor.
 void print_total(std::uint32_t total_kb);
 

@@ -13,6 +13,7 @@
 #include "rt/files.hpp"
 #include "rt/number.hpp"
 #include "screen/screen.hpp"
+#include "velmora/copy.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/engine/engine.hpp"
 #include "velmora/paths.hpp"
@@ -92,7 +93,7 @@ struct Run {
     bool network_playlist = false;
     std::int32_t entry_count = 0;
     std::uint32_t total_kb = 0;
-    long unnamed_room = 0;    // copies without a name the process may hold
+    long unnamed_budget = 0;    // copies without a name the process may hold
     std::optional<engine::Destination> dest;
     paths::Names names;       // the target names taken so far
     paths::Listing present;   // the destination's names, and those the run takes
@@ -293,9 +294,9 @@ std::string copy_file_entry(Run& run, const paths::Source& src, std::int32_t ent
         screen::print_glyphs("Kopy: " + display, false);
         // The source open for its size is the one copied from.
         if (made)
-            detail::show_made(*run.dest, std::move(made), chosen.name);
+            show_made(*run.dest, std::move(made), chosen.name);
         else if (opened)
-            detail::copy_opened(*run.dest, k_media, chosen.name);
+            copy_opened(*run.dest, k_media, chosen.name);
         else
             COPY(src.path, run.dest->target(chosen.name));
     }
@@ -412,7 +413,7 @@ std::optional<int> take_destination(Run& run)
         run.destination = CREATEDIR(run.destination);
     }
     run.network_playlist = paths::is_network(run.playlist_path);
-    run.dest.emplace(run.destination, run.unnamed_room);
+    run.dest.emplace(run.destination, run.unnamed_budget);
     run.dest->remove_leftovers();
     return std::nullopt;
 }
@@ -423,7 +424,7 @@ int MAIN(const std::string& first_argument)
 {
     RT_PROC("velmora", "");
     Run run;
-    run.unnamed_room = engine::reserve_open_files();
+    run.unnamed_budget = engine::reserve_open_files();
     if (!start_window(run, first_argument))
         return 0;
     if (std::optional<int> status = take_destination(run))

@@ -21,6 +21,7 @@
 #include "screen/screen.hpp"
 #include "support/support.hpp"
 #include "support/window.hpp"
+#include "velmora/copy.hpp"
 #include "velmora/detail.hpp"
 #include "velmora/engine/engine.hpp"
 #include "velmora/velmora.hpp"
@@ -179,7 +180,7 @@ protected:
     {
         int n = rt::free_file();
         rt::open_binary_read(n, source(name, size));
-        velmora::detail::copy_opened(d, n, name);
+        velmora::copy_opened(d, n, name);
     }
     testsupport::TempDir src, dest;
 };
@@ -221,7 +222,7 @@ TEST_F(Group, AWaitingCopyHoldsOnlyItsOwnNameAndOnlyUntilTheFlush)
         // An opened source copied through the entry's own open.
         int n = rt::free_file();
         rt::open_binary_read(n, source("b", 5000));
-        velmora::detail::copy_opened(d, n, "b");
+        velmora::copy_opened(d, n, "b");
         bool next = d.waiting("b") && !rt::file_open(n);
         d.settle();
         std::printf("%d%d%d%d%d\n", own, others, after, next, d.waiting("b"));
@@ -392,7 +393,7 @@ TEST_F(Group, CopiesMadeAheadServeOnlyTheirEntryAndTheirUnchangedSource)
         for (int entry : {1, 2}) {
             const std::string name = "s" + std::to_string(entry);
             if (Copy made = d.take_ahead(entry, src.file(name)))
-                velmora::detail::show_made(d, std::move(made), name);
+                velmora::show_made(d, std::move(made), name);
         }
         int held = unnamed_in(folder); // both taken, none copied again
         d.stop_ahead();

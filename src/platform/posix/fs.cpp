@@ -217,17 +217,14 @@ bool name_taken(const std::string& path)
     return usable(path) && ::lstat(path.c_str(), &st) == 0;
 }
 
-bool is_plain_file(const std::string& path)
+bool plain_file(const std::string& path, std::int64_t& size, std::uint64_t& names)
 {
     struct stat st;
-    return usable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool is_lone_empty_file(const std::string& path)
-{
-    struct stat st;
-    return usable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 &&
-           st.st_nlink == 1;
+    if (!usable(path) || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    size = st.st_size;
+    names = st.st_nlink;
+    return true;
 }
 
 bool list_names(const std::string& folder, std::vector<std::string>& names)

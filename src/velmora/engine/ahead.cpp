@@ -58,8 +58,8 @@ Ahead::Made Ahead::make_one(const Planned& p, unsigned char* buffer, bool& give_
     if (in < 0)
         return made; // the loop will tell
     // A source that changed since it was measured is left to the loop; when
-    // no more files may be held open, copying ahead ends.
-    give_up = made.facts.size == p.size && !budget_.hold();
+    // no more files may be open, copying ahead ends.
+    give_up = made.facts.size == p.size && !budget_.take();
     if (made.facts.size != p.size || give_up) {
         platform::close_fd(in);
         return made;
@@ -67,7 +67,7 @@ Ahead::Made Ahead::make_one(const Planned& p, unsigned char* buffer, bool& give_
     platform::FileFacts unused;
     Unnamed out(platform::open_unnamed(folder_, unused), &budget_);
     if (out.fd() < 0) {
-        budget_.release();
+        budget_.give_back();
         platform::close_fd(in);
         give_up = true;
         return made;

@@ -10,8 +10,8 @@
 
 namespace velmora::engine {
 
-Destination::Destination(std::string folder, long unnamed_room)
-    : s_(std::make_unique<State>(std::move(folder), unnamed_room < 0 ? reserve_open_files() : unnamed_room))
+Destination::Destination(std::string folder, long unnamed_budget)
+    : s_(std::make_unique<State>(std::move(folder), unnamed_budget < 0 ? reserve_open_files() : unnamed_budget))
 {
     std::random_device rd;
     std::seed_seq seq{rd(), rd(), rd(), rd()};
@@ -45,7 +45,7 @@ Copy Destination::begin()
     Copy copy;
     copy.file_ = rt::free_file();
     // Its own descriptor keeps a copy without a name alive past the file's close.
-    if (!flushes_each() && !s.no_unnamed && s.budget.hold()) {
+    if (!flushes_each() && !s.no_unnamed && s.budget.take()) {
         if (rt::try_open_unnamed(copy.file_, folder().empty() ? "." : folder())) {
             copy.unnamed_ = rt::duplicate_descriptor(copy.file_);
             if (copy.unnamed_ < 0)
@@ -54,7 +54,7 @@ Copy Destination::begin()
             s.no_unnamed = true;
         }
         if (copy.unnamed_ < 0)
-            s.budget.release();
+            s.budget.give_back();
     }
     if (copy.unnamed_ < 0)
         copy.temp_ = temporary(copy.file_);

@@ -21,8 +21,8 @@
 
 namespace velmora::engine {
 
-// The room for copies without a name held open at once. Asks the system
-// for it and grows the process's table of open files to it: call once,
+// How many copies without a name may be open at once. Asks the system for
+// that many open files and grows the process's table to it: call once,
 // before other threads start (later, growing the table makes every thread
 // wait).
 long reserve_open_files();
@@ -71,9 +71,9 @@ private:
 
 class Destination {
 public:
-    // `folder` must exist; `unnamed_room` as reserve_open_files gives it
+    // `folder` must exist; `unnamed_budget` as reserve_open_files gives it
     // (asked here when negative).
-    explicit Destination(std::string folder, long unnamed_room = -1);
+    explicit Destination(std::string folder, long unnamed_budget = -1);
     ~Destination();
     Destination(const Destination&) = delete;
     Destination& operator=(const Destination&) = delete;

@@ -19,17 +19,18 @@
 
 namespace velmora::engine {
 
-// Copies without a name held open, on either thread, against the room.
+// Copies without a name open at once, on either thread, against the most
+// the process may have.
 class Budget {
 public:
-    explicit Budget(long room) : room_(room) {}
-    // false when no more may be held.
-    bool hold();
-    void release() { --held_; }
+    explicit Budget(long most) : most_(most) {}
+    // One more copy without a name open; false when no more may be.
+    bool take();
+    void give_back() { --open_; }
 
 private:
-    const long room_;
-    std::atomic<long> held_{0};
+    const long most_;
+    std::atomic<long> open_{0};
 };
 
 // The descriptor that keeps a file without a name alive, counted in the
@@ -149,7 +150,7 @@ private:
 };
 
 struct Destination::State {
-    State(std::string f, long room) : folder(std::move(f)), budget(room), flusher(folder), ahead(folder, budget) {}
+    State(std::string f, long most_unnamed) : folder(std::move(f)), budget(most_unnamed), flusher(folder), ahead(folder, budget) {}
     const std::string folder;
     Budget budget;
     std::mt19937_64 random;

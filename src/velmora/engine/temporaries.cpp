@@ -1,5 +1,5 @@
 // Hidden names and files without a name: how a copy exists before it is
-// complete, the room the process has for them, and what killed runs left.
+// complete, how many may be open at once, and what killed runs left.
 #include <cstdio>
 
 #include "platform/process.hpp"
@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* k_prefix = ".velmora-";
 constexpr const char* k_suffix = ".part";
-// Copies without a name are held open until named: two batches' worth,
+// Copies without a name stay open until named: two batches' worth,
 // those made ahead, and a margin for the program's other files.
 constexpr long k_batch_files = 2000;
 constexpr long k_ahead_files = 8192;
@@ -27,11 +27,11 @@ long reserve_open_files()
     return platform::room_for_open_files(2 * k_batch_files + k_ahead_files + k_other_files) - k_other_files;
 }
 
-bool Budget::hold()
+bool Budget::take()
 {
-    if (++held_ <= room_)
+    if (++open_ <= most_)
         return true;
-    --held_;
+    --open_;
     return false;
 }
 
@@ -53,7 +53,7 @@ void Unnamed::close()
     platform::close_fd(fd_);
     fd_ = -1;
     if (budget_ != nullptr)
-        budget_->release();
+        budget_->give_back();
 }
 
 namespace detail {
@@ -120,7 +120,9 @@ void Destination::remove_leftovers() const
         if (pid == 0 || pid == self || platform::process_alive(pid))
             continue;
         std::string path = target(name);
-        if (platform::is_plain_file(path))
+        std::int64_t size = 0;
+        std::uint64_t links = 0;
+        if (platform::plain_file(path, size, links))
             platform::delete_file(path);
     }
 }
