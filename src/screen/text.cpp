@@ -208,21 +208,44 @@ std::uint32_t TEXT_COLOR(Color fg, Color bg, int which)
     return prev;
 }
 
+namespace {
+
+// Without a window the text goes to standard output (true then); in one,
+// the backend is told where it starts.
+bool printed_outside(std::unique_lock<std::mutex>& lock, Data& s, const std::string& shown,
+                     const std::string& text, bool end_line)
+{
+    if (s.window) {
+        if (s.backend)
+            s.backend->printed(s.cur_row, s.cur_col, shown);
+        return false;
+    }
+    lock.unlock();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (end_line)
+        std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return true;
+}
+
+void end_print(Data& s, bool end_line)
+{
+    if (end_line) {
+        put_byte(s, 13);
+        put_byte(s, 10);
+    }
+    notify(s);
+}
+
+} // namespace
+
 void TEXT_PRINT(const std::string& text, bool end_line)
 {
     State& st = state();
     std::unique_lock lock(st.m);
     Data& s = st.d;
-    if (!s.window) {
-        lock.unlock();
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        if (end_line)
-            std::fputc('\n', stdout);
-        std::fflush(stdout);
+    if (printed_outside(lock, s, text, text, end_line))
         return;
-    }
-    if (s.backend)
-        s.backend->printed(s.cur_row, s.cur_col, text);
     // The bell sounds outside the lock so the window keeps presenting.
     size_t from = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -236,11 +259,7 @@ void TEXT_PRINT(const std::string& text, bool end_line)
         from = i + 1;
     }
     print_locked(s, text, from, text.size());
-    if (end_line) {
-        put_byte(s, 13);
-        put_byte(s, 10);
-    }
-    notify(s);
+    end_print(s, end_line);
 }
 
 void print_glyphs(const std::string& glyphs, bool end_line)
@@ -248,25 +267,12 @@ void print_glyphs(const std::string& glyphs, bool end_line)
     State& st = state();
     std::unique_lock lock(st.m);
     Data& s = st.d;
-    if (!s.window) {
-        lock.unlock();
-        // A terminal shows the same characters and acts on none of them.
-        std::string text = utf8_of_glyphs(glyphs);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        if (end_line)
-            std::fputc('\n', stdout);
-        std::fflush(stdout);
+    // A terminal shows the same characters and acts on none of them.
+    if (printed_outside(lock, s, glyphs, s.window ? std::string() : utf8_of_glyphs(glyphs), end_line))
         return;
-    }
-    if (s.backend)
-        s.backend->printed(s.cur_row, s.cur_col, glyphs);
     for (char ch : glyphs)
         put_glyph(s, static_cast<std::uint8_t>(ch));
-    if (end_line) {
-        put_byte(s, 13);
-        put_byte(s, 10);
-    }
-    notify(s);
+    end_print(s, end_line);
 }
 
 void TEXT_PRINT_REAL(double value, bool end_line)

@@ -208,6 +208,25 @@ std::string quoted(const std::string& arg)
     return "\"" + arg + "\"";
 }
 
+// Starts the child; a start the system refuses for the moment (Wine's
+// server busy on a loaded machine) is tried again. When it never starts,
+// the result says why, with the system's error code.
+BOOL start_child(std::string& cmd, STARTUPINFOA& si, PROCESS_INFORMATION& pi, ChildResult& r)
+{
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+            return TRUE;
+        error = GetLastError();
+        Sleep(200u << attempt);
+    }
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                   nullptr);
+    r.err = "run_child: the child did not start: error " + std::to_string(error) + " " + text + "\n";
+    return FALSE;
+}
+
 } // namespace
 
 ChildResult run_child(const std::function<void()>& fn)
@@ -245,7 +264,7 @@ ChildResult run_child(const std::function<void()>& fn)
     si.hStdInput = si.hStdOutput = si.hStdError = nul;
     PROCESS_INFORMATION pi{};
     std::fflush(nullptr);
-    BOOL started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    BOOL started = start_child(cmd, si, pi, r);
     SetEnvironmentVariableA(k_child_env, nullptr);
     if (nul != INVALID_HANDLE_VALUE)
         CloseHandle(nul);
@@ -253,12 +272,15 @@ ChildResult run_child(const std::function<void()>& fn)
         if (WaitForSingleObject(pi.hProcess, 300000) != WAIT_OBJECT_0)
             TerminateProcess(pi.hProcess, 255);
         DWORD code = 0;
-        if (GetExitCodeProcess(pi.hProcess, &code))
-            r.status = static_cast<int>(code);
+        const bool known = GetExitCodeProcess(pi.hProcess, &code) != 0;
+        const DWORD error = known ? 0 : GetLastError();
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
+        r.status = known ? static_cast<int>(code) : -1;
         r.out = read_file(out);
         r.err = read_file(err);
+        if (!known)
+            r.err += "run_child: no exit status: error " + std::to_string(error) + "\n";
     }
     std::error_code ec;
     for (const auto& f : {hand, out, err})
