@@ -64,6 +64,10 @@ bool write_back_range(int fd, std::int64_t offset, std::int64_t length);
 bool write_directly(int fd);
 // Whether the folder lies on a file system served by a FUSE driver.
 bool on_fuse(const std::string& folder);
+// Whether the folder's file system lists its entries in the order they
+// were made, as players walk them (FAT and exFAT), rather than by name or
+// hash.
+bool keeps_creation_order(const std::string& folder);
 
 // How the bytes of one copy move, remembered between its calls.
 struct Mover {
@@ -114,6 +118,8 @@ bool open_files_block_deletion();
 // true when the folder was made (false when it exists or cannot be made).
 bool make_dir(const std::string& path);
 bool delete_file(const std::string& path);
+// Removes a folder that holds nothing; false otherwise.
+bool remove_empty_dir(const std::string& path);
 // Replaces `to` atomically where the platform allows it.
 bool rename_replace(const std::string& from, const std::string& to);
 // Gives `from` the name `to` only while nothing holds that name; `taken`

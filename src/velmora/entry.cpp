@@ -1,6 +1,8 @@
 // The program's entry: --help and --version answer without a window;
 // otherwise runtime set-up, the window backend, then MAIN.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "rt/error.hpp"
 #include "screen/backend.hpp"
@@ -19,5 +21,5 @@ int main(int argc, char** argv)
         }
     }
     screen::set_backend_factory(screen::make_window_backend);
-    rt::end_program(velmora::MAIN(argc > 1 ? argv[1] : ""));
+    rt::end_program(velmora::MAIN(std::vector<std::string>(argv + 1, argv + argc)));
 }

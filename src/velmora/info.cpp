@@ -7,11 +7,14 @@ namespace velmora {
 namespace {
 
 constexpr const char* k_usage =
-    "Aufruf: velmora [PLAYLIST.m3u]\n"
+    "Aufruf: velmora [PLAYLIST.m3u]...\n"
     "\n"
     "Kopiert die Dateien einer erweiterten M3U-Playlist in einen Zielordner und\n"
     "schreibt dort eine neue Playlist unter demselben Namen, die auf die Kopien zeigt.\n"
-    "Ohne Playlist (oder wenn das Argument keine vorhandene .m3u-Datei ist) fragt ein\n"
+    "Mehrere Playlists gehen nacheinander in denselben Zielordner; ein Lied, das in\n"
+    "mehreren steht, wird einmal kopiert. Auf FAT und exFAT stehen die Lieder danach\n"
+    "in der Reihenfolge der Playlist im Ordner.\n"
+    "Ohne Playlist (oder wenn kein Argument eine vorhandene .m3u-Datei ist) fragt ein\n"
     "Dateidialog danach. Im Fenster wird der Zielordner eingegeben; fehlt er, legt\n"
     "\"j\" ihn an und \"n\" beendet das Programm.\n"
     "\n"

@@ -87,7 +87,8 @@ std::string room_question(std::uint64_t needed, std::uint64_t free_bytes)
 namespace {
 
 struct Run {
-    std::string playlist_path;
+    std::vector<std::string> playlists; // in the order given
+    std::string playlist_path;          // the one being read
     std::string destination;
     std::int32_t screen_width = 0;
     bool network_playlist = false;
@@ -100,6 +101,8 @@ struct Run {
     std::uint64_t needed = 0; // bytes the copies still take on the destination
     std::uint64_t free_bytes = 0; // on the destination before the run, 0 when unknown
     std::vector<engine::Planned> ahead; // small files to copy ahead
+    std::vector<std::string> songs;     // the copies' names, in playlist order
+    std::size_t playlist_number = 0;    // of the one being copied, from 1
 };
 
 // Waits for exactly "j" or "n" (nothing else counts, nothing is echoed).
@@ -161,6 +164,12 @@ void count_entry(Run& run, const playlist::Entry& entry, std::uint64_t unit, std
     run.total_kb = detail::add_kb(run.total_kb, size);
 }
 
+void take_playlist(Run& run, const std::string& path)
+{
+    run.playlist_path = path;
+    run.network_playlist = paths::is_network(path);
+}
+
 void counting_pass(Run& run)
 {
     TEXT_PRINT("laden", true);
@@ -169,14 +178,17 @@ void counting_pass(Run& run)
     const std::int64_t max_size = platform::max_file_size_in(run.destination);
     // One listing instead of a lookup per entry whose name is not there.
     run.present.list(run.destination);
-    int list = rt::free_file();
-    rt::open_text_input(list, run.playlist_path);
-    playlist::Reader reader = playlist::open(list);
-    for_each_entry(reader, [&](const playlist::Entry& entry) {
-        count_entry(run, entry, unit, max_size);
-        return true;
-    });
-    rt::close(list);
+    for (const auto& path : run.playlists) {
+        take_playlist(run, path);
+        int list = rt::free_file();
+        rt::open_text_input(list, run.playlist_path);
+        playlist::Reader reader = playlist::open(list);
+        for_each_entry(reader, [&](const playlist::Entry& entry) {
+            count_entry(run, entry, unit, max_size);
+            return true;
+        });
+        rt::close(list);
+    }
     TEXT_PRINT("M3U geladen", true);
 }
 
@@ -208,6 +220,13 @@ void progress_block(const Run& run, std::int32_t entry_index, std::int64_t size)
                false);
     detail::print_total(run.total_kb);
     TEXT_PRINT(" ) wir Kopiert", true);
+    if (run.playlists.size() > 1) {
+        screen::TEXT_LOCATE(5, 0);
+        screen::print_glyphs("Playlist " + std::to_string(run.playlist_number) + " von " +
+                                 std::to_string(run.playlists.size()) + ": " +
+                                 screen::glyphs_of_name(paths::file_name(run.playlist_path)),
+                             true);
+    }
     screen::TEXT_LOCATE(10, 0);
     TEXT_PRINT("Aktuelle Vorgaenge:", true);
     TEXT_PRINT("", true);
@@ -224,9 +243,7 @@ struct Lists {
     playlist::Writer writer;
 };
 
-// Opens the playlist and the rewritten one; small files are copied ahead
-// meanwhile, where the destination has room for them all and for those
-// waiting.
+// Opens the playlist and the rewritten one.
 Lists open_lists(Run& run)
 {
     Lists l;
@@ -235,9 +252,6 @@ Lists open_lists(Run& run)
     rt::open_text_input(l.in, run.playlist_path);
     l.out = rt::free_file();
     l.write_path = l.path;
-    if (run.free_bytes >= run.needed + static_cast<std::uint64_t>(engine::k_ahead_most_bytes))
-        run.dest->copy_ahead(std::move(run.ahead));
-    run.ahead = {};
     // Writing over the playlist being copied goes through a temporary
     // name: the original is read to its end and replaced only then.
     if (platform::same_file(l.path, run.playlist_path)) {
@@ -284,6 +298,7 @@ std::string copy_file_entry(Run& run, const paths::Source& src, std::int32_t ent
     // A source that cannot be read matches a copy of any size.
     std::int64_t size = made ? made.size() : opened ? rt::length(k_media) : -1;
     paths::Chosen chosen = choose_name(run, src, size);
+    run.songs.push_back(chosen.name);
     progress_block(run, entry_index, opened ? size : 0);
     std::string display = detail::name_display(screen::glyphs_of_name(src.name), run.screen_width);
     if (chosen.exists) {
@@ -348,39 +363,56 @@ void close_lists(Run& run, Lists& l, bool whole)
         rt::remove_on_abort_drop(l.pending);
     }
     run.dest->settle();
+    run.dest->keep_order(run.songs, paths::file_name(l.path));
+    run.songs.clear();
 }
 
+// Every playlist in turn into the one destination; Esc ends the run. Small
+// files are copied ahead meanwhile, where the destination has room for them
+// all and for those waiting.
 void copy_pass(Run& run)
 {
-    Lists l = open_lists(run);
-    run.dest->open_batch();
+    if (run.free_bytes >= run.needed + static_cast<std::uint64_t>(engine::k_ahead_most_bytes))
+        run.dest->copy_ahead(std::move(run.ahead));
+    run.ahead = {};
     std::int32_t entry_index = 0;
-    bool whole = for_each_entry(l.reader, [&](const playlist::Entry& entry) {
-        return copy_entry(run, l, entry, ++entry_index);
-    });
-    close_lists(run, l, whole);
+    bool whole = true;
+    for (std::size_t i = 0; i < run.playlists.size() && whole; ++i) {
+        take_playlist(run, run.playlists[i]);
+        run.playlist_number = i + 1;
+        Lists l = open_lists(run);
+        run.dest->open_batch();
+        whole = for_each_entry(l.reader, [&](const playlist::Entry& entry) {
+            return copy_entry(run, l, entry, ++entry_index);
+        });
+        close_lists(run, l, whole);
+    }
 }
 
-// Hides the console, chooses the playlist and opens the window; false when
-// nothing was chosen (said on the screen).
-bool start_window(Run& run, const std::string& first_argument)
+// Hides the console, chooses the playlists (those given, or one from the
+// dialog) and opens the window; false when nothing was chosen (said on the
+// screen).
+bool start_window(Run& run, const std::vector<std::string>& arguments)
 {
     console::HIDE("");
     const std::string playlist_filter("Musik playlists (*.m3u)\0*.m3u\0\0", 31);
     if (screen::SCREEN_TEXT_MODE() != 0)
         rt::fail(1);
-    if (detail::takes_argument(first_argument)) {
-        run.playlist_path = first_argument;
-    } else {
+    for (const auto& argument : arguments)
+        if (detail::takes_argument(argument))
+            run.playlists.push_back(argument);
+    if (run.playlists.empty()) {
         std::string start_folder = paths::dialog_start_folder();
         run.playlist_path = dialog::LOADSAVEDIALOG(0, playlist_filter, 1, start_folder, "Select list");
+        if (!run.playlist_path.empty())
+            run.playlists.push_back(run.playlist_path);
     }
     if (screen::SCREEN_OPEN(800, 400, 32) != 0)
         rt::fail(1);
     screen::WINDOW_TITLE("Copiert MP3 Dateien aus einer M3U datei");
     fonts::SET_VXFONT(16);
     run.screen_width = screen::SCREEN_INFO().width;
-    if (!run.playlist_path.empty())
+    if (!run.playlists.empty())
         return true;
     TEXT_PRINT("nothing selected", true);
     screen::KEY_WAIT();
@@ -402,8 +434,9 @@ std::optional<int> take_destination(Run& run)
     // From here on paths are written as the playlist writes them, UTF-8 or
     // the system's narrow form; the chosen playlist and the typed line come
     // in the latter.
-    platform::set_path_utf8(playlist::holds_utf8(run.playlist_path));
-    run.playlist_path = platform::path_of_system_text(run.playlist_path);
+    platform::set_path_utf8(playlist::holds_utf8(run.playlists.front()));
+    for (auto& path : run.playlists)
+        path = platform::path_of_system_text(path);
     run.destination = platform::path_of_system_text(run.destination);
     if (!detail::probe_folder(run.destination, false)) {
         TEXT_PRINT("Der pfard Existirt nicht", true);
@@ -412,7 +445,6 @@ std::optional<int> take_destination(Run& run)
             return 0;
         run.destination = CREATEDIR(run.destination);
     }
-    run.network_playlist = paths::is_network(run.playlist_path);
     run.dest.emplace(run.destination, run.unnamed_budget);
     run.dest->remove_leftovers();
     return std::nullopt;
@@ -422,10 +454,15 @@ std::optional<int> take_destination(Run& run)
 
 int MAIN(const std::string& first_argument)
 {
+    return MAIN(std::vector<std::string>{first_argument});
+}
+
+int MAIN(const std::vector<std::string>& arguments)
+{
     RT_PROC("velmora", "");
     Run run;
     run.unnamed_budget = engine::reserve_open_files();
-    if (!start_window(run, first_argument))
+    if (!start_window(run, arguments))
         return 0;
     if (std::optional<int> status = take_destination(run))
         return *status;

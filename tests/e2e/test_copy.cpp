@@ -1,6 +1,7 @@
 // The copy run as a user sees it: progress screens, the copies and the
 // rewritten playlist on disk, reruns, and stopping with Space and Esc.
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "fixture.hpp"
@@ -61,6 +62,35 @@ protected:
     fs::path list_;
     fs::path dest_;
 };
+
+// Several playlists into one destination typed once: a song of both is
+// copied once, each playlist is rewritten beside the copies, the counts
+// cover the whole run and the screen says which playlist is copied.
+TEST_F(CopyRun, SeveralPlaylistsGoIntoOneDestinationAndShareTheirSongs)
+{
+    fs::create_directories(dest_);
+    fs::path own = make_media("d.mp3", 4000, 4);
+    fs::path second = make_playlist("second.m3u", {{"#EXTINF:201,Shared", media_[0]}, {"#EXTINF:202,Own", own}});
+    start({p(list_), p(second)});
+    expect_screen(k_prompt);
+    answer(p(dest_));
+    expect_screen("ready", 30s);
+    ScreenText s = app().last_screen();
+    EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  100 %");
+    EXPECT_EQ(s.row(3), "Datei 5 (0.003 MB ) von 5 ( 0MB ) wir Kopiert");
+    EXPECT_EQ(s.row(5), "Playlist 2 von 2: second.m3u");
+    EXPECT_EQ(s.row(12).rfind("Kopy: d.mp3 - ", 0), 0u) << s.row(12);
+    expect_exit_after_key(0);
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dest_))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"a.mp3", "b.mp3", "c.mp3", "d.mp3", "list.m3u", "second.m3u"}));
+    EXPECT_EQ(lines_crlf(dest_ / "list.m3u"), rewritten(3));
+    EXPECT_EQ(lines_crlf(dest_ / "second.m3u"),
+              (std::vector<std::string>{k_header, "#EXTINF:201,Shared", target(0), "#EXTINF:202,Own",
+                                        target_.join(p(dest_), "d.mp3")}));
+    EXPECT_EQ(read_file(dest_ / "d.mp3"), read_file(own));
+}
 
 TEST_F(CopyRun, ThreeEntriesAreCopiedByteForByteWithARewrittenPlaylist)
 {

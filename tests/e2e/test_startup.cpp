@@ -217,7 +217,7 @@ TEST_F(Startup, RuntimeErrorWithoutAConsoleIsToldInABox)
 TEST_F(Startup, HelpAndVersionAnswerOnStandardOutputWithoutAWindow)
 {
     const std::pair<const char*, std::regex> cases[] = {
-        {"--help", std::regex("^Aufruf: velmora \\[PLAYLIST\\.m3u\\]\r?\n(.*\r?\n)*.*--version.*\r?\n")},
+        {"--help", std::regex("^Aufruf: velmora \\[PLAYLIST\\.m3u\\]\\.\\.\\.\r?\n(.*\r?\n)*.*--version.*\r?\n")},
         {"--version", std::regex("^velmora [0-9]+\\.[0-9]+\\.[0-9]+\r?\n$")},
     };
     for (const auto& [argument, expected] : cases) {

@@ -3,11 +3,14 @@
 // together, copies made ahead, and the room question's figures.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <functional>
-#include <thread>
+#include <memory>
+#include <random>
 #include <set>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -15,10 +18,12 @@
 #include <unistd.h>
 #endif
 
+#include "platform/fs.hpp"
 #include "platform/process.hpp"
 #include "rt/error.hpp"
 #include "rt/files.hpp"
 #include "screen/screen.hpp"
+#include "support/fat_image.hpp"
 #include "support/support.hpp"
 #include "support/window.hpp"
 #include "velmora/copy.hpp"
@@ -412,3 +417,149 @@ TEST_F(Group, CopiesMadeAheadServeOnlyTheirEntryAndTheirUnchangedSource)
 #endif
 
 } // namespace
+
+#ifndef _WIN32
+namespace {
+
+using testsupport::FatImage;
+
+// The songs of `list` as they stand on disk, others left out.
+std::vector<std::string> songs_on_disk(FatImage& img, const std::string& folder, const std::vector<std::string>& list)
+{
+    std::set<std::string> wanted(list.begin(), list.end());
+    std::vector<std::string> out;
+    for (const auto& n : img.order_on_disk(folder))
+        if (wanted.count(n) != 0)
+            out.push_back(n);
+    return out;
+}
+
+std::string song_bytes(const std::string& name)
+{
+    return std::string(3000 + name.size() * 101, static_cast<char>(name[0])) + name;
+}
+
+// One run of a playlist as the copy loop does it: what is missing is copied,
+// then the songs are put in order.
+bool run_list(const std::string& folder, const std::vector<std::string>& list, const std::string& list_name)
+{
+    Destination d(folder);
+    d.remove_leftovers();
+    d.open_batch();
+    for (const auto& name : list) {
+        if (fs::exists(folder + "/" + name))
+            continue;
+        const std::string bytes = song_bytes(name);
+        Copy c = d.begin();
+        rt::write_bytes(c.file(), bytes.data(), bytes.size());
+        d.finish(c, name, std::int64_t(bytes.size()));
+    }
+    d.settle();
+    return d.keep_order(list, list_name);
+}
+
+class Order : public ::testing::TestWithParam<FatImage::Kind> {
+protected:
+    void SetUp() override
+    {
+        img = std::make_unique<FatImage>(fs::path(dir.path()), GetParam());
+        if (!img->mounted())
+            GTEST_SKIP() << img->why_not();
+        folder = (img->mount_point() / "Auto").string();
+        fs::create_directory(folder);
+    }
+    void expect_whole(const std::vector<std::string>& list)
+    {
+        for (const auto& name : list)
+            EXPECT_EQ(read_file(folder + "/" + name), song_bytes(name)) << name;
+        EXPECT_EQ(set_aside(""), "") << "the songs set aside all came back";
+    }
+    // The hidden folder of ours that holds `name` (any, for ""); "" for none.
+    std::string set_aside(const std::string& name)
+    {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.is_directory() && e.path().filename().string().rfind(".velmora-", 0) == 0 &&
+                (name.empty() || fs::exists(e.path() / name)))
+                return e.path().filename().string();
+        return "";
+    }
+    testsupport::TempDir dir;
+    std::unique_ptr<FatImage> img;
+    std::string folder;
+};
+
+TEST_P(Order, SongsStandInPlaylistOrderAfterEveryRunAndNothingMovesWhenTheyDo)
+{
+    EXPECT_TRUE(platform::keeps_creation_order(folder));
+    EXPECT_FALSE(platform::keeps_creation_order(dir.path())) << "a folder listed by name or hash";
+    const std::vector<std::string> first = {"01 Intro.mp3", "02 A longer title than fifteen.mp3", "03 b.mp3",
+                                            "04 Something.mp3", "05 c.mp3", "06 Outro with a long name.mp3"};
+    EXPECT_TRUE(run_list(folder, first, "car.m3u"));
+    EXPECT_EQ(songs_on_disk(*img, "Auto", first), first) << "first run";
+    EXPECT_FALSE(run_list(folder, first, "car.m3u")) << "a rerun with nothing to do moves nothing";
+
+    // One song inserted in the middle, one dropped; files copied in by hand.
+    std::vector<std::string> second = first;
+    second.insert(second.begin() + 2, "02b Inserted song.mp3");
+    second.erase(second.begin() + 4);
+    EXPECT_TRUE(run_list(folder, second, "car.m3u"));
+    EXPECT_EQ(songs_on_disk(*img, "Auto", second), second) << "insert and drop";
+    // A song that could not be copied, copied in by hand later, beside a
+    // file of the user's own.
+    std::vector<std::string> without = second;
+    without.erase(without.begin() + 1);
+    fs::remove(folder + "/" + second[1]);
+    EXPECT_TRUE(run_list(folder, without, "car.m3u"));
+    write_file(folder + "/by hand.mp3", "the user's");
+    write_file(folder + "/" + second[1], song_bytes(second[1]));
+    EXPECT_TRUE(run_list(folder, second, "car.m3u"));
+    EXPECT_EQ(songs_on_disk(*img, "Auto", second), second) << "after files copied in by hand";
+    EXPECT_EQ(read_file(folder + "/by hand.mp3"), "the user's");
+
+    // A second playlist sharing songs: its own order.
+    const std::vector<std::string> other = {"05 c.mp3", "07 New.mp3", "01 Intro.mp3"};
+    EXPECT_TRUE(run_list(folder, other, "phone.m3u"));
+    EXPECT_EQ(songs_on_disk(*img, "Auto", other), other);
+    expect_whole(second);
+    expect_whole(other);
+}
+
+// Killed at any moment of a reorder, every song stays whole under its name
+// or set aside; the next run brings them back and puts them in order.
+TEST_P(Order, AKillAtAnyMomentOfAReorderLosesNothing)
+{
+    std::vector<std::string> list;
+    for (int i = 0; i < 40; ++i)
+        list.push_back(std::to_string(100 + i) + (i % 3 == 0 ? " a song with a longer name.mp3" : " s.mp3"));
+    std::vector<std::string> reversed(list.rbegin(), list.rend());
+    run_list(folder, reversed, "first.m3u");
+    auto t0 = std::chrono::steady_clock::now();
+    run_list(folder, list, "timed.m3u");
+    const auto reorder_us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        const std::vector<std::string>& want = round % 2 == 0 ? reversed : list;
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            Destination d(folder);
+            d.keep_order(want, "killed " + std::to_string(round) + ".m3u");
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<long>(0, reorder_us)(rng)));
+        ::kill(pid, SIGKILL);
+        int ws = 0;
+        ::waitpid(pid, &ws, 0);
+        for (const auto& name : list)
+            ASSERT_TRUE(fs::exists(folder + "/" + name) || !set_aside(name).empty())
+                << name << " lost in round " << round;
+        run_list(folder, want, "after.m3u");
+        expect_whole(list);
+        ASSERT_EQ(songs_on_disk(*img, "Auto", want), want) << "round " << round;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sticks, Order, ::testing::Values(FatImage::Kind::fat32, FatImage::Kind::exfat),
+                         [](const auto& info) { return info.param == FatImage::Kind::fat32 ? "FAT32" : "exFAT"; });
+
+} // namespace
+#endif

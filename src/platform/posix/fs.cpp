@@ -104,6 +104,11 @@ bool delete_file(const std::string& path)
     return usable(path) && ::unlink(path.c_str()) == 0;
 }
 
+bool remove_empty_dir(const std::string& path)
+{
+    return usable(path) && ::rmdir(path.c_str()) == 0;
+}
+
 bool rename_replace(const std::string& from, const std::string& to)
 {
     return usable(from) && usable(to) && std::rename(from.c_str(), to.c_str()) == 0;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <string>
 
 namespace platform {
 
@@ -27,9 +28,9 @@ Io failure()
     return errno == EFBIG ? Io::too_big : Io::failed;
 }
 
-// A FUSE mount tells its real type only by name: the mount table's
-// "fuse.<name>" for the device.
-bool is_fuse_fat(dev_t dev)
+// The mount table's file system type and source for a device ("fuse.<name>"
+// for most FUSE drivers, "fuseblk" and the device for those on a block device).
+bool mount_of(dev_t dev, std::string& type, std::string& source)
 {
     std::FILE* f = std::fopen("/proc/self/mountinfo", "re");
     if (f == nullptr)
@@ -37,15 +38,25 @@ bool is_fuse_fat(dev_t dev)
     char want[32];
     std::snprintf(want, sizeof want, " %u:%u ", major(dev), minor(dev));
     char line[4096];
-    bool fat = false;
-    while (!fat && std::fgets(line, sizeof line, f) != nullptr) {
-        if (std::strstr(line, want) == nullptr)
-            continue;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f) != nullptr) {
         const char* sep = std::strstr(line, " - ");
-        fat = sep != nullptr && std::strncmp(sep + 3, "fuse.fusefat ", 13) == 0;
+        if (std::strstr(line, want) == nullptr || sep == nullptr)
+            continue;
+        char t[256] = "", src[1024] = "";
+        found = std::sscanf(sep + 3, "%255s %1023s", t, src) == 2;
+        type = t;
+        source = src;
     }
     std::fclose(f);
-    return fat;
+    return found;
+}
+
+// A FUSE mount tells its real type only by name.
+bool is_fuse_fat(dev_t dev)
+{
+    std::string type, source;
+    return mount_of(dev, type, source) && type == "fuse.fusefat";
 }
 
 } // namespace
@@ -188,6 +199,38 @@ bool write_directly(int fd)
     (void)fd;
     return false;
 #endif
+}
+
+bool keeps_creation_order(const std::string& folder)
+{
+    constexpr long k_exfat_magic = 0x2011BAB0;
+    struct statfs sf;
+    struct stat st;
+    const char* path = folder.empty() ? "." : folder.c_str();
+    if (::statfs(path, &sf) != 0 || ::stat(path, &st) != 0)
+        return false;
+    if (sf.f_type == k_msdos_magic || sf.f_type == k_exfat_magic)
+        return true;
+    std::string type, source;
+    if (sf.f_type != k_fuse_magic || !mount_of(st.st_dev, type, source))
+        return false;
+    if (type == "fuse.fusefat" || type.rfind("fuse.exfat", 0) == 0)
+        return true;
+    if (type != "fuseblk")
+        return false;
+    // A driver on a block device: its boot sector names the file system.
+    // Unreadable (no right to the device), the order is kept: it costs
+    // only renames.
+    char boot[512];
+    int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    ssize_t got = ::pread(fd, boot, sizeof boot, 0);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(sizeof boot))
+        return true;
+    return std::memcmp(boot + 3, "EXFAT   ", 8) == 0 || std::memcmp(boot + 54, "FAT", 3) == 0 ||
+           std::memcmp(boot + 82, "FAT32", 5) == 0;
 }
 
 bool on_fuse(const std::string& folder)

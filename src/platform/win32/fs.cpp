@@ -140,6 +140,12 @@ bool make_dir(const std::string& path)
     return !wide.empty() && CreateDirectoryW(wide.c_str(), nullptr) != 0;
 }
 
+bool remove_empty_dir(const std::string& path)
+{
+    std::wstring wide = wide_path(path);
+    return !wide.empty() && RemoveDirectoryW(wide.c_str()) != 0;
+}
+
 bool delete_file(const std::string& path)
 {
     std::wstring wide = wide_path(path);

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cwchar>
 #include <limits>
 
 namespace platform {
@@ -114,6 +115,17 @@ bool write_directly(int)
 bool on_fuse(const std::string&)
 {
     return false;
+}
+
+bool keeps_creation_order(const std::string& folder)
+{
+    std::wstring root = wide_path(folder.empty() ? std::string(".") : folder);
+    wchar_t volume[MAX_PATH + 1] = {0}, name[MAX_PATH + 1] = {0};
+    if (root.empty() || GetVolumePathNameW(root.c_str(), volume, MAX_PATH + 1) == 0 ||
+        GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1) == 0)
+        return false;
+    // FAT, FAT32 and exFAT list a folder in the order its entries were made.
+    return std::wcsncmp(name, L"FAT", 3) == 0 || std::wcscmp(name, L"exFAT") == 0;
 }
 
 bool flush_data(int fd)

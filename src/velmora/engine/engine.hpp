@@ -17,6 +17,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::engine {
@@ -82,8 +83,9 @@ public:
     // The path of a copy of that name.
     std::string target(const std::string& name) const;
     // Deletes what killed runs left here: temporaries of ours whose process
-    // is gone; never another name and never a live run's.
-    void remove_leftovers() const;
+    // is gone; never another name and never a live run's. Songs a killed
+    // run had set aside to put them in order come back.
+    void remove_leftovers();
 
     // From now on finished copies wait to be flushed together; a runtime
     // error still names every finished one.
@@ -119,15 +121,30 @@ public:
     // Stops copying ahead; what was not taken is dropped.
     void stop_ahead();
 
+    // Where the file system lists a folder in the order its entries were
+    // made (FAT, exFAT): puts the songs of the rewritten playlist
+    // `list_name` (`names`, in playlist order; one not there is passed
+    // over) in that order, by renames only; nothing else in the folder
+    // moves. Nothing moves when a record here says the last run left them
+    // so and this destination made no new name since. Whether it moved any.
+    bool keep_order(const std::vector<std::string>& names, const std::string& list_name);
+
     // A file of the caller's own under a hidden name here, open as binary
     // file n (a runtime error or a signal deletes it); its path.
     std::string temporary(int n);
 
     struct State;
+    // For each rewritten playlist, its songs in the order they stand.
+    using Record = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
 private:
     friend class Copy;
     void release(Copy& copy);
+    bool keeps_order() const;
+    void bring_back_aside();
+    void put_in_order(const std::vector<std::string>& files);
+    std::string song_line(const std::string& name) const;
+    void write_record(const Record& record);
     std::unique_ptr<State> s_;
 };
 

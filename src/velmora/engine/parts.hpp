@@ -158,6 +158,8 @@ struct Destination::State {
     bool no_unnamed = false; // the folder makes no file without a name
     bool direct = false;     // copies skip the page cache (a FUSE driver)
     bool no_flusher = false; // its thread could not be started
+    std::size_t named = 0;   // copies finished here: new names, in new places
+    bool order_unknown = false; // a killed run's songs set aside came back
     std::vector<Waiting> batch;
     // The targets of this batch and of the one being flushed, until named.
     std::unordered_set<std::string> targets;

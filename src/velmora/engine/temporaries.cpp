@@ -109,8 +109,9 @@ std::string try_create_temporary(int n, const std::string& folder, std::mt19937_
     return {};
 }
 
-void Destination::remove_leftovers() const
+void Destination::remove_leftovers()
 {
+    bring_back_aside();
     std::vector<std::string> names;
     if (!platform::list_names(folder().empty() ? "." : folder(), names))
         return;
