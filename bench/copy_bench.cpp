@@ -4,8 +4,8 @@
 // `sync -f` on the destination (and against `cp` alone). Best of several
 // interleaved runs; prints ratios and the program's peak memory; never fails.
 //
-//   copy_bench [folder] [quick]      the three cases
-//   copy_bench [folder] large|small|fat32   one of them
+//   copy_bench [folder] [quick]      the five cases
+//   copy_bench [folder] large|small|fat32|exfat|rerun   one of them
 //   copy_bench [folder] syscalls     system calls per small file (strace -f -c)
 // VELMORA_BENCH_RUNS sets the number of runs of each case; VELMORA_BENCH_EACH
 // prints every run's time, to see how noisy the machine is.
@@ -76,47 +76,79 @@ void make_file(const fs::path& path, std::size_t size, std::mt19937& rng)
     }
 }
 
-// A FAT32 image file mounted through FUSE, made anew for every run so each
-// starts from an empty file system.
+std::string output_of(const std::string& command)
+{
+    std::string out;
+    if (std::FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p) != nullptr)
+            out += buf;
+        pclose(p);
+    }
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+// A FAT32 image file mounted through fusefat, or an exFAT one on a loop
+// device mounted through exfat-fuse, made anew for every run so each starts
+// from an empty file system.
 class FatImage {
 public:
     FatImage(fs::path dir) : dir_(std::move(dir)) {}
     ~FatImage() { unmount(); }
-    bool fresh()
+    bool fresh(bool exfat = false)
     {
         unmount();
         fs::create_directories(dir_ / "mnt");
-        fs::remove(dir_ / "fat.img");
-        { std::ofstream(dir_ / "fat.img"); }
-        fs::resize_file(dir_ / "fat.img", std::uintmax_t(2) << 30);
-        if (run({"mkfs.vfat", "-F", "32", (dir_ / "fat.img").string()}) != 0)
+        const fs::path image = dir_ / "fat.img";
+        fs::remove(image);
+        std::ofstream(image).close();
+        fs::resize_file(image, std::uintmax_t(2) << 30);
+        if (!exfat) {
+            if (run({"mkfs.vfat", "-F", "32", image.string()}) != 0)
+                return false;
+            mounted_ = run({"fusefat", "-o", "rw+", image.string(), mount_point().string()}) == 0;
+            return mounted_;
+        }
+        if (run({"mkfs.exfat", image.string()}) != 0)
             return false;
-        mounted_ = run({"fusefat", "-o", "rw+", (dir_ / "fat.img").string(), mount_point().string()}) == 0;
+        loop_ = output_of("losetup -f --show '" + image.string() + "'");
+        mounted_ = !loop_.empty() && run({"mount.exfat-fuse", loop_, mount_point().string()}) == 0;
         return mounted_;
     }
     void unmount()
     {
         if (mounted_)
             run({"fusermount", "-u", mount_point().string()});
+        if (!loop_.empty())
+            run({"losetup", "-d", loop_});
+        loop_.clear();
         mounted_ = false;
     }
     fs::path mount_point() const { return dir_ / "mnt"; }
 
 private:
     fs::path dir_;
+    std::string loop_;
     bool mounted_ = false;
 };
+
+// Where a case copies to: a folder of the local disk, or a fresh image.
+enum class Onto { disk, fat32, exfat };
 
 struct Case {
     std::string name;
     std::vector<fs::path> files;
     fs::path playlist;
-    bool fat = false;
+    Onto onto = Onto::disk;
+    // Every song is there already: timed against rsync --size-only + sync.
+    bool rerun = false;
 };
 
-Case make_case(const fs::path& root, const std::string& name, int count, std::size_t size, bool fat, std::mt19937& rng)
+Case make_case(const fs::path& root, const std::string& name, int count, std::size_t size, Onto onto, std::mt19937& rng)
 {
-    Case c{name, {}, root / (name + ".m3u"), fat};
+    Case c{name, {}, root / (name + ".m3u"), onto};
     fs::create_directories(root / name);
     std::ofstream m(c.playlist, std::ios::binary);
     m << "#EXTM3U\r\n";
@@ -177,11 +209,14 @@ fs::path fresh_destination(const Case& c, const fs::path& root, FatImage& fat)
 {
     static int serial = 0;
     fs::path dest = root / "outs" / ("out" + std::to_string(++serial));
-    if (c.fat && fat.fresh())
+    if (c.onto != Onto::disk && fat.fresh(c.onto == Onto::exfat))
         dest = fat.mount_point() / "out";
     else if (c.files.size() < 1000)
         fs::remove_all(root / "outs");
     fs::create_directories(dest);
+    // A rerun finds every song there, of its size.
+    for (const auto& f : c.rerun ? c.files : std::vector<fs::path>{})
+        fs::copy_file(f, dest / f.filename());
     settle(root);
     return dest;
 }
@@ -190,6 +225,8 @@ void time_cp(const Case& c, const fs::path& root, FatImage& fat, Timing& t)
 {
     fs::path dest = fresh_destination(c, root, fat);
     std::vector<std::string> argv{"cp", "--"};
+    if (c.rerun)
+        argv = {"rsync", "--size-only", "--"};
     for (const auto& f : c.files)
         argv.push_back(f.string());
     argv.push_back(dest.string());
@@ -269,7 +306,7 @@ void syscalls(const e2e::Target& base, const fs::path& root, std::mt19937& rng)
     long total[2] = {0, 0};
     const int counts[2] = {500, 1500};
     for (int i = 0; i < 2; ++i) {
-        Case c = make_case(root, "calls" + std::to_string(counts[i]), counts[i], 4096, false, rng);
+        Case c = make_case(root, "calls" + std::to_string(counts[i]), counts[i], 4096, Onto::disk, rng);
         FatImage none(root);
         fs::path out = root / "strace.txt";
         e2e::Target t = base;
@@ -332,10 +369,14 @@ int main(int argc, char** argv)
     std::printf("velmora against cp in %s: from Enter at the prompt until all is on the medium, best of %d\n",
                 root.c_str(), runs);
     std::vector<Case> cases;
-    cases.push_back(make_case(root, "large", 4, (quick ? std::size_t(64) : std::size_t(512)) << 20, false, rng));
-    cases.push_back(make_case(root, "small", quick ? 1000 : 10000, 4096, false, rng));
-    cases.push_back(make_case(root, "fat32", quick ? 10 : 100, std::size_t(4) << 20, true, rng));
-    const char* goals[] = {"0.9", "1.5", "1.0"};
+    cases.push_back(make_case(root, "large", 4, (quick ? std::size_t(64) : std::size_t(512)) << 20, Onto::disk, rng));
+    cases.push_back(make_case(root, "small", quick ? 1000 : 10000, 4096, Onto::disk, rng));
+    cases.push_back(make_case(root, "fat32", quick ? 10 : 100, std::size_t(4) << 20, Onto::fat32, rng));
+    cases.push_back(make_case(root, "exfat", quick ? 10 : 100, std::size_t(4) << 20, Onto::exfat, rng));
+    cases.push_back(cases[1]);
+    cases.back().name = "rerun";
+    cases.back().rerun = true;
+    const char* goals[] = {"0.9", "1.5", "1.0", "1.0", "1.5"};
     FatImage fat(root / "fat");
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -354,10 +395,11 @@ int main(int argc, char** argv)
             std::printf("%-6s: the program's run failed (see %s)\n", c.name.c_str(), (root / "logs").c_str());
             continue;
         }
-        std::printf("%-6s %5zu files: cp %.2f s, cp + sync %.2f s; velmora %.2f s (ready at %.2f s): "
-                    "ratio %.2f against cp + sync (goal %s), %.2f against cp\n",
-                    c.name.c_str(), c.files.size(), t.cp, t.cp_sync, t.ours, t.ready, t.ours / t.cp_sync, goals[i],
-                    t.ours / t.cp);
+        const char* peer = c.rerun ? "rsync --size-only" : "cp";
+        std::printf("%-6s %5zu files: %s %.2f s, + sync %.2f s; velmora %.2f s (ready at %.2f s): "
+                    "ratio %.2f against %s + sync (goal %s), %.2f against %s\n",
+                    c.name.c_str(), c.files.size(), peer, t.cp, t.cp_sync, t.ours, t.ready, t.ours / t.cp_sync, peer,
+                    goals[i], t.ours / t.cp, peer);
         std::fflush(stdout);
     }
     std::printf("peak memory of the program over all runs: %.1f MiB\n",

@@ -11,7 +11,7 @@ set -euo pipefail
 run=(cmake g++ pkg-config make libsdl2-dev)
 package=(dpkg-dev file)
 test=(libgtest-dev xvfb libx11-dev libxtst-dev x11-utils console-setup-linux python3 libcurl4
-      lintian desktop-file-utils ccache strace dosfstools fusefat
+      lintian desktop-file-utils ccache strace dosfstools fusefat exfat-fuse exfatprogs rsync
       xfonts-base) # xfonts-base: the fonts SDL's message box draws with on a bare X server
 packages=("${run[@]}")
 [ $# -gt 0 ] || set -- test

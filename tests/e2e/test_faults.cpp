@@ -49,12 +49,13 @@ private:
     int errno_ = 0;
 };
 
-// Files left under a destination at any depth, but the rewritten playlist.
+// Files left under a destination at any depth, but the rewritten playlist
+// and the record of the songs' order a FAT stick keeps.
 std::vector<std::string> leftovers(const fs::path& dest)
 {
     std::vector<std::string> out;
     for (const auto& e : fs::recursive_directory_iterator(dest))
-        if (!e.is_directory() && e.path() != dest / "list.m3u")
+        if (!e.is_directory() && e.path() != dest / "list.m3u" && e.path() != dest / ".velmora-record")
             out.push_back(fs::relative(e.path(), dest).string());
     return out;
 }
@@ -155,7 +156,7 @@ protected:
                 s.temporaries.push_back(name);
             } else if (name == "diesisteintest.tttu") {
                 s.probe = true;
-            } else if (name != "list.m3u") {
+            } else if (name != "list.m3u" && name != ".velmora-record") {
                 s.problems.push_back("unexpected " + name);
             }
         }

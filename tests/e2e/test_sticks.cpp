@@ -155,8 +155,18 @@ TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
     EXPECT_EQ(s.row(12), "Kopy: A*B.mp3 - Ready");
     auto on_stick = files_in(dest);
     on_stick.erase("list.m3u");
+    EXPECT_EQ(on_stick.erase(".velmora-record"), 1u) << "a FAT stick keeps the songs' order on record";
     EXPECT_EQ(on_stick, expected_files);
     EXPECT_EQ(lines_crlf(dest / "list.m3u"), listed(dest, expected_list));
+    // The songs stand on the stick in playlist order, as a car stereo walks them.
+    std::vector<std::string> order;
+    for (const auto& name : fat.order_on_disk("musik"))
+        if (expected_files.count(name) != 0)
+            order.push_back(name);
+    std::vector<std::string> in_list;
+    for (const auto& [name, safe] : names)
+        in_list.push_back(safe);
+    EXPECT_EQ(order, in_list);
 
     expect_rerun_copies_nothing(list, dest, "Exist: A*B.mp3 -");
 }
