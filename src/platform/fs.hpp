@@ -62,12 +62,18 @@ bool write_back_range(int fd, std::int64_t offset, std::int64_t length);
 // Makes later writes through fd skip the page cache; false where the
 // system has no such writes or refuses them (the writes stay buffered).
 bool write_directly(int fd);
-// Whether the folder lies on a file system served by a FUSE driver.
-bool on_fuse(const std::string& folder);
+// Whether the folder lies on a FUSE driver that is not on a block device
+// (one on a device, like exFAT's and NTFS's, is told its writes in large
+// pieces by the kernel; others get buffered writes a page per request).
+bool on_fuse_without_device(const std::string& folder);
 // Whether the folder's file system lists its entries in the order they
 // were made, as players walk them (FAT and exFAT), rather than by name or
 // hash.
 bool keeps_creation_order(const std::string& folder);
+// Whether listing such a folder gives its entries in the order they stand
+// (the systems' own FAT and exFAT drivers, fusefat; exfat-fuse lists the
+// newest first).
+bool lists_as_stored(const std::string& folder);
 
 // How the bytes of one copy move, remembered between its calls.
 struct Mover {

@@ -419,8 +419,8 @@ TEST_F(Files, CopiesOntoAFuseDriverWriteDirectlyAndStayByteExact)
     write_file(dir.file("src"), bytes);
     rt::open_binary_read(1, dir.file("src"));
     rt::open_binary_new(2, stick);
-    EXPECT_TRUE(platform::on_fuse(fat.mount_point().string()));
-    EXPECT_FALSE(platform::on_fuse(dir.path()));
+    EXPECT_TRUE(platform::on_fuse_without_device(fat.mount_point().string()));
+    EXPECT_FALSE(platform::on_fuse_without_device(dir.path()));
     rt::write_directly(2);
     std::vector<std::size_t> steps = copy_all(std::size_t(3) << 20);
     EXPECT_EQ(steps.size(), 4u);

@@ -492,9 +492,11 @@ TEST_P(Order, SongsStandInPlaylistOrderAfterEveryRunAndNothingMovesWhenTheyDo)
 {
     EXPECT_TRUE(platform::keeps_creation_order(folder));
     EXPECT_FALSE(platform::keeps_creation_order(dir.path())) << "a folder listed by name or hash";
+    EXPECT_EQ(platform::on_fuse_without_device(folder), GetParam() == FatImage::Kind::fat32)
+        << "exfat-fuse is on a block device: its writes stay buffered";
     const std::vector<std::string> first = {"01 Intro.mp3", "02 A longer title than fifteen.mp3", "03 b.mp3",
                                             "04 Something.mp3", "05 c.mp3", "06 Outro with a long name.mp3"};
-    EXPECT_TRUE(run_list(folder, first, "car.m3u"));
+    run_list(folder, first, "car.m3u");
     EXPECT_EQ(songs_on_disk(*img, "Auto", first), first) << "first run";
     EXPECT_FALSE(run_list(folder, first, "car.m3u")) << "a rerun with nothing to do moves nothing";
 
@@ -502,23 +504,23 @@ TEST_P(Order, SongsStandInPlaylistOrderAfterEveryRunAndNothingMovesWhenTheyDo)
     std::vector<std::string> second = first;
     second.insert(second.begin() + 2, "02b Inserted song.mp3");
     second.erase(second.begin() + 4);
-    EXPECT_TRUE(run_list(folder, second, "car.m3u"));
+    run_list(folder, second, "car.m3u");
     EXPECT_EQ(songs_on_disk(*img, "Auto", second), second) << "insert and drop";
     // A song that could not be copied, copied in by hand later, beside a
     // file of the user's own.
     std::vector<std::string> without = second;
     without.erase(without.begin() + 1);
     fs::remove(folder + "/" + second[1]);
-    EXPECT_TRUE(run_list(folder, without, "car.m3u"));
+    run_list(folder, without, "car.m3u");
     write_file(folder + "/by hand.mp3", "the user's");
     write_file(folder + "/" + second[1], song_bytes(second[1]));
-    EXPECT_TRUE(run_list(folder, second, "car.m3u"));
+    run_list(folder, second, "car.m3u");
     EXPECT_EQ(songs_on_disk(*img, "Auto", second), second) << "after files copied in by hand";
     EXPECT_EQ(read_file(folder + "/by hand.mp3"), "the user's");
 
     // A second playlist sharing songs: its own order.
     const std::vector<std::string> other = {"05 c.mp3", "07 New.mp3", "01 Intro.mp3"};
-    EXPECT_TRUE(run_list(folder, other, "phone.m3u"));
+    run_list(folder, other, "phone.m3u");
     EXPECT_EQ(songs_on_disk(*img, "Auto", other), other);
     expect_whole(second);
     expect_whole(other);

@@ -233,10 +233,27 @@ bool keeps_creation_order(const std::string& folder)
            std::memcmp(boot + 82, "FAT32", 5) == 0;
 }
 
-bool on_fuse(const std::string& folder)
+bool lists_as_stored(const std::string& folder)
+{
+    constexpr long k_exfat_magic = 0x2011BAB0;
+    struct statfs sf;
+    struct stat st;
+    const char* path = folder.empty() ? "." : folder.c_str();
+    if (::statfs(path, &sf) != 0 || ::stat(path, &st) != 0)
+        return false;
+    std::string type, source;
+    return sf.f_type == k_msdos_magic || sf.f_type == k_exfat_magic ||
+           (sf.f_type == k_fuse_magic && mount_of(st.st_dev, type, source) && type == "fuse.fusefat");
+}
+
+bool on_fuse_without_device(const std::string& folder)
 {
     struct statfs sf;
-    return ::statfs(folder.empty() ? "." : folder.c_str(), &sf) == 0 && sf.f_type == k_fuse_magic;
+    struct stat st;
+    const char* path = folder.empty() ? "." : folder.c_str();
+    std::string type, source;
+    return ::statfs(path, &sf) == 0 && sf.f_type == k_fuse_magic && ::stat(path, &st) == 0 &&
+           mount_of(st.st_dev, type, source) && type != "fuseblk";
 }
 
 bool flush_data(int fd)

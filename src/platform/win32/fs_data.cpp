@@ -112,7 +112,13 @@ bool write_directly(int)
     return false;
 }
 
-bool on_fuse(const std::string&)
+bool lists_as_stored(const std::string& folder)
+{
+    // Windows' own FAT and exFAT drivers list a folder as it stands.
+    return keeps_creation_order(folder);
+}
+
+bool on_fuse_without_device(const std::string&)
 {
     return false;
 }

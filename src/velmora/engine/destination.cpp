@@ -16,9 +16,11 @@ Destination::Destination(std::string folder, long unnamed_budget)
     std::random_device rd;
     std::seed_seq seq{rd(), rd(), rd(), rd()};
     s_->random.seed(seq);
-    // A FUSE driver that did not ask for big writes gets buffered ones a
-    // page per request, direct ones in its largest pieces.
-    s_->direct = platform::on_fuse(s_->folder.empty() ? "." : s_->folder);
+    // A FUSE driver of its own making gets buffered writes a page per
+    // request, direct ones in its largest pieces. One on a block device
+    // (exFAT's, NTFS's) takes buffered ones in large pieces, and direct ones
+    // only slow it: measured 1.55 against 2.13 times cp + sync on exFAT.
+    s_->direct = platform::on_fuse_without_device(s_->folder.empty() ? "." : s_->folder);
 }
 
 const std::string& Destination::folder() const

@@ -142,8 +142,11 @@ private:
     void release(Copy& copy);
     bool keeps_order() const;
     void bring_back_aside();
+    bool stands_in_order(const std::vector<std::string>& songs) const;
+    std::vector<std::string> all_of_ours(const std::vector<std::string>& songs, const Record& record,
+                                         const std::string& list_name) const;
     void put_in_order(const std::vector<std::string>& files);
-    std::string song_line(const std::string& name) const;
+    std::vector<std::string> song_lines(const std::vector<std::string>& songs) const;
     void write_record(const Record& record);
     std::unique_ptr<State> s_;
 };

@@ -72,13 +72,16 @@ bool Destination::keeps_order() const
     return platform::keeps_creation_order(folder().empty() ? "." : folder());
 }
 
-// A record line for a song as it stands now; empty when it is not there.
-std::string Destination::song_line(const std::string& name) const
+// The record's lines for the songs there, as they stand now.
+std::vector<std::string> Destination::song_lines(const std::vector<std::string>& songs) const
 {
-    platform::FileFacts f;
-    if (!platform::facts_at(target(name), f))
-        return {};
-    return std::to_string(f.size) + " " + std::to_string(f.changed) + " " + name;
+    std::vector<std::string> lines;
+    for (const auto& name : songs) {
+        platform::FileFacts f;
+        if (platform::facts_at(target(name), f))
+            lines.push_back(std::to_string(f.size) + " " + std::to_string(f.changed) + " " + name);
+    }
+    return lines;
 }
 
 // A killed run's files set aside come back; the order is then unknown.
@@ -109,15 +112,48 @@ bool Destination::keep_order(const std::vector<std::string>& names, const std::s
     auto mine = record.begin();
     while (mine != record.end() && mine->first != list_name)
         ++mine;
-    if (mine != record.end() && !s_->order_unknown && s_->named == 0 && mine->second.size() == songs.size()) {
-        bool same = true;
-        for (std::size_t i = 0; i < songs.size() && same; ++i)
-            same = mine->second[i] == song_line(songs[i]);
-        if (same)
-            return false;
+    std::vector<std::string> lines = song_lines(songs);
+    if (mine != record.end() && mine->second == lines && s_->named == 0 && !s_->order_unknown)
+        return false;
+    bool moved = false;
+    if (!stands_in_order(songs)) {
+        put_in_order(all_of_ours(songs, record, list_name));
+        lines = song_lines(songs); // a rename may change a file's status time
+        moved = true;
     }
-    // Then the other playlists' songs and the playlists themselves, so that
-    // nothing of ours splits the run the songs come back into.
+    if (mine == record.end())
+        record.push_back({list_name, lines});
+    else
+        mine->second = lines;
+    write_record(record);
+    return moved;
+}
+
+// Where the listing shows the folder as it stands: whether the songs there
+// stand in playlist order already.
+bool Destination::stands_in_order(const std::vector<std::string>& songs) const
+{
+    std::vector<std::string> listed;
+    if (!platform::lists_as_stored(folder().empty() ? "." : folder()) ||
+        !platform::list_names(folder().empty() ? "." : folder(), listed))
+        return false;
+    std::unordered_set<std::string> wanted(songs.begin(), songs.end()), there;
+    std::vector<std::string> order;
+    for (const auto& name : listed)
+        if (wanted.count(name) != 0 && there.insert(name).second)
+            order.push_back(name);
+    std::size_t at = 0;
+    for (const auto& song : songs)
+        if (there.count(song) != 0 && (at >= order.size() || order[at++] != song))
+            return false;
+    return true;
+}
+
+// This playlist's songs, then the other playlists' songs and the playlists
+// themselves, so that nothing of ours splits the run the songs come back into.
+std::vector<std::string> Destination::all_of_ours(const std::vector<std::string>& songs, const Record& record,
+                                                  const std::string& list_name) const
+{
     std::vector<std::string> files = songs;
     for (const auto& [list, lines] : record)
         for (const auto& line : lines)
@@ -126,20 +162,9 @@ bool Destination::keep_order(const std::vector<std::string>& names, const std::s
     for (const auto& entry : record)
         files.push_back(entry.first);
     std::vector<std::string> order;
-    seen.clear();
+    std::unordered_set<std::string> seen;
     for_each_new(seen, files, [&](const std::string& n) { order.push_back(n); });
-    put_in_order(order);
-
-    std::vector<std::string> lines;
-    for (const auto& song : songs)
-        if (std::string line = song_line(song); !line.empty())
-            lines.push_back(line);
-    if (mine == record.end())
-        record.push_back({list_name, lines});
-    else
-        mine->second = lines;
-    write_record(record);
-    return true;
+    return order;
 }
 
 // Out into one hidden folder, on into the second, flushed, then back in
