@@ -201,28 +201,45 @@ bool write_directly(int fd)
 #endif
 }
 
-bool keeps_creation_order(const std::string& folder)
+namespace {
+
+// What holds a folder: the file system's magic number, and for a FUSE
+// driver its mount's type and source.
+struct Holder {
+    long magic = 0;
+    std::string type, source;
+};
+
+bool holder_of(const std::string& folder, Holder& h)
 {
-    constexpr long k_exfat_magic = 0x2011BAB0;
     struct statfs sf;
     struct stat st;
     const char* path = folder.empty() ? "." : folder.c_str();
     if (::statfs(path, &sf) != 0 || ::stat(path, &st) != 0)
         return false;
-    if (sf.f_type == k_msdos_magic || sf.f_type == k_exfat_magic)
-        return true;
-    std::string type, source;
-    if (sf.f_type != k_fuse_magic || !mount_of(st.st_dev, type, source))
+    h.magic = static_cast<long>(sf.f_type);
+    return h.magic != k_fuse_magic || mount_of(st.st_dev, h.type, h.source);
+}
+
+constexpr long k_exfat_magic = 0x2011BAB0;
+
+} // namespace
+
+bool keeps_creation_order(const std::string& folder)
+{
+    Holder h;
+    if (!holder_of(folder, h))
         return false;
-    if (type == "fuse.fusefat" || type.rfind("fuse.exfat", 0) == 0)
+    if (h.magic == k_msdos_magic || h.magic == k_exfat_magic || h.type == "fuse.fusefat" ||
+        h.type.rfind("fuse.exfat", 0) == 0)
         return true;
-    if (type != "fuseblk")
+    if (h.type != "fuseblk")
         return false;
     // A driver on a block device: its boot sector names the file system.
     // Unreadable (no right to the device), the order is kept: it costs
     // only renames.
     char boot[512];
-    int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(h.source.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return true;
     ssize_t got = ::pread(fd, boot, sizeof boot, 0);
@@ -235,25 +252,15 @@ bool keeps_creation_order(const std::string& folder)
 
 bool lists_as_stored(const std::string& folder)
 {
-    constexpr long k_exfat_magic = 0x2011BAB0;
-    struct statfs sf;
-    struct stat st;
-    const char* path = folder.empty() ? "." : folder.c_str();
-    if (::statfs(path, &sf) != 0 || ::stat(path, &st) != 0)
-        return false;
-    std::string type, source;
-    return sf.f_type == k_msdos_magic || sf.f_type == k_exfat_magic ||
-           (sf.f_type == k_fuse_magic && mount_of(st.st_dev, type, source) && type == "fuse.fusefat");
+    Holder h;
+    return holder_of(folder, h) &&
+           (h.magic == k_msdos_magic || h.magic == k_exfat_magic || h.type == "fuse.fusefat");
 }
 
 bool on_fuse_without_device(const std::string& folder)
 {
-    struct statfs sf;
-    struct stat st;
-    const char* path = folder.empty() ? "." : folder.c_str();
-    std::string type, source;
-    return ::statfs(path, &sf) == 0 && sf.f_type == k_fuse_magic && ::stat(path, &st) == 0 &&
-           mount_of(st.st_dev, type, source) && type != "fuseblk";
+    Holder h;
+    return holder_of(folder, h) && h.magic == k_fuse_magic && h.type != "fuseblk";
 }
 
 bool flush_data(int fd)
