@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "inc/console.hpp"
@@ -103,7 +104,31 @@ struct Run {
     std::vector<engine::Planned> ahead; // small files to copy ahead
     std::vector<std::string> songs;     // the copies' names, in playlist order
     std::size_t playlist_number = 0;    // of the one being copied, from 1
+    // Every name a copy of the run's entries may take, in ASCII lower case
+    // and without a number: what a rerun must not remove.
+    std::unordered_set<std::string> may_be_named;
 };
+
+std::string name_key(std::string name)
+{
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// "Song (2).mp3" -> "Song.mp3": the name a numbered copy was chosen for.
+std::string without_number(const std::string& name)
+{
+    std::size_t dot = name.rfind('.');
+    std::size_t end = dot == std::string::npos ? name.size() : dot;
+    std::size_t open = name.rfind(" (", end);
+    if (open == std::string::npos || end < 2 || name[end - 1] != ')' || end - open < 4)
+        return name;
+    for (std::size_t i = open + 2; i + 1 < end; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(name[i])))
+            return name;
+    return name.substr(0, open) + name.substr(end);
+}
 
 // Waits for exactly "j" or "n" (nothing else counts, nothing is echoed).
 bool answer_yes()
@@ -153,6 +178,9 @@ void count_entry(Run& run, const playlist::Entry& entry, std::uint64_t unit, std
     ++run.entry_count;
     // One status call: the copy pass opens the file anyway. A file over the
     // destination's limit is left out, and takes no room.
+    if (!src.stream)
+        for (const auto& n : {src.name, paths::safe_name(src.name), paths::ascii_name(src.name)})
+            run.may_be_named.insert(name_key(n));
     if (!src.stream && platform::kind_of(src.path, size) == platform::Kind::file && size <= max_size) {
         std::int64_t copied = copied_size(run, src.name);
         run.needed += detail::room_needed(size, unit, copied);
@@ -190,6 +218,29 @@ void counting_pass(Run& run)
         rt::close(list);
     }
     TEXT_PRINT("M3U geladen", true);
+}
+
+// Copies made for the run's playlists that they no longer name: removed on
+// "j", kept on "n"; the room question then counts what went.
+void ask_about_left_behind(Run& run)
+{
+    std::int64_t bytes = 0;
+    std::vector<std::string> gone;
+    for (const auto& path : run.playlists) {
+        const std::string list = paths::file_name(paths::list_path(run.destination, path));
+        for (auto& name : run.dest->left_behind(list, [&](const std::string& n) {
+                 return run.may_be_named.count(name_key(n)) != 0 || run.may_be_named.count(name_key(without_number(n))) != 0;
+             }, bytes))
+            gone.push_back(std::move(name));
+    }
+    if (gone.empty())
+        return;
+    constexpr std::int64_t mb = 1 << 20;
+    TEXT_PRINT(std::to_string(gone.size()) + " Dateien nicht mehr in der Playlist (" +
+                   rt::number_text(static_cast<double>((bytes + mb - 1) / mb)) + " MB) - loeschen ? (j/n)",
+               true);
+    if (answer_yes())
+        run.dest->remove_songs(gone);
 }
 
 // Asks before a run that cannot fit; false when the answer is "n".
@@ -467,6 +518,7 @@ int MAIN(const std::vector<std::string>& arguments)
     if (std::optional<int> status = take_destination(run))
         return *status;
     counting_pass(run);
+    ask_about_left_behind(run);
     if (!room_enough(run))
         return 0;
     copy_pass(run);

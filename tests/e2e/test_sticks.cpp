@@ -171,5 +171,42 @@ TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
     expect_rerun_copies_nothing(list, dest, "Exist: A*B.mp3 -");
 }
 
+// Copies that left the playlist: asked about after "M3U geladen", kept on
+// "n" (and asked about again), removed on "j"; a file of the user's own and
+// a copy another playlist there names stay either way.
+TEST_F(Sticks, CopiesThatLeftThePlaylistAreRemovedOnlyWhenTheUserSaysSo)
+{
+    if (under_wine())
+        GTEST_SKIP() << "the image is mounted through Linux FUSE";
+    FatImage fat(root() / "fat");
+    if (!fat.mounted())
+        GTEST_SKIP() << fat.why_not();
+    fs::path a = make_media("a.mp3", 1000, 1), b = make_media("b.mp3", 2000, 2), c = make_media("c.mp3", 3000, 3),
+             d = make_media("d.mp3", 4000, 4), o = make_media("o.mp3", 500, 5);
+    fs::path dest = fat.mount_point() / "musik";
+    fs::create_directories(dest);
+    copy_to_ready(make_playlist("other.m3u", {{"#EXTINF:1,B", b}, {"#EXTINF:2,O", o}}), dest);
+    fs::path car = make_playlist("car.m3u", {{"#EXTINF:1,A", a}, {"#EXTINF:2,B", b}, {"#EXTINF:3,C", c}, {"#EXTINF:4,D", d}});
+    copy_to_ready(car, dest);
+    write_file(dest / "mine.mp3", "the user's own");
+    make_playlist("car.m3u", {{"#EXTINF:1,A", a}, {"#EXTINF:3,C", c}});
+
+    for (const char* answer_key : {"n", "j"}) {
+        start_at_prompt(car);
+        answer(p(dest));
+        // d.mp3 only: b.mp3 is named by the other playlist.
+        expect_screen("1 Dateien nicht mehr in der Playlist (1 MB) - loeschen ? (j/n)");
+        app().type(answer_key);
+        expect_screen("ready", 30s);
+        expect_exit_after_key(0);
+        EXPECT_EQ(fs::exists(dest / "d.mp3"), std::string(answer_key) == "n") << answer_key;
+    }
+    for (const char* stays : {"a.mp3", "b.mp3", "c.mp3", "o.mp3", "other.m3u", "car.m3u"})
+        EXPECT_TRUE(fs::exists(dest / stays)) << stays;
+    EXPECT_EQ(read_file(dest / "mine.mp3"), "the user's own");
+    ScreenText s = copy_to_ready(car, dest);
+    EXPECT_EQ(s.joined().find("nicht mehr in der Playlist"), std::string::npos) << "nothing left to ask about";
+}
+
 } // namespace
 } // namespace e2e

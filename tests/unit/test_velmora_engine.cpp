@@ -560,6 +560,57 @@ TEST_P(Order, AKillAtAnyMomentOfAReorderLosesNothing)
     }
 }
 
+// Copies that left the playlist: only velmora's own copies that no playlist
+// here names are offered; a kill at any moment of their removal leaves each
+// whole or gone, and everything else as it was.
+TEST_P(Order, OnlyCopiesNoPlaylistNamesAreRemovedAndAKillLosesNothingElse)
+{
+    std::vector<std::string> list;
+    for (int i = 0; i < 30; ++i)
+        list.push_back("song " + std::to_string(i) + ".mp3");
+    run_list(folder, {list[0], list[1]}, "other.m3u");
+    write_file(folder + "/" + list[2], song_bytes(list[2])); // there before velmora came: not its copy
+    run_list(folder, list, "car.m3u");
+    write_file(folder + "/mine.mp3", "the user's own");
+    const std::vector<std::string> kept = {list[0], list[3]};
+    run_list(folder, kept, "car.m3u");
+    auto still = [&](const std::string& name) { return name == list[0] || name == list[3]; };
+    std::int64_t bytes = 0;
+    std::vector<std::string> gone = Destination(folder).left_behind("car.m3u", still, bytes);
+    std::set<std::string> offered(gone.begin(), gone.end());
+    EXPECT_EQ(offered.size(), 26u) << "not the kept ones, not other.m3u's, not the file found there";
+    EXPECT_EQ(offered.count(list[1]) + offered.count(list[2]) + offered.count("mine.mp3"), 0u);
+    std::int64_t expected = 0;
+    for (const auto& name : gone)
+        expected += std::int64_t(song_bytes(name).size());
+    EXPECT_EQ(bytes, expected);
+
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20 && !gone.empty(); ++round) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            Destination(folder).remove_songs(gone);
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<long>(0, 20000)(rng)));
+        ::kill(pid, SIGKILL);
+        int ws = 0;
+        ::waitpid(pid, &ws, 0);
+        for (const auto& name : gone) {
+            if (fs::exists(folder + "/" + name)) {
+                ASSERT_EQ(read_file(folder + "/" + name), song_bytes(name)) << name;
+            }
+        }
+        bytes = 0;
+        gone = Destination(folder).left_behind("car.m3u", still, bytes);
+    }
+    Destination(folder).remove_songs(gone);
+    for (const auto& name : {list[0], list[1], list[2], list[3]})
+        EXPECT_EQ(read_file(folder + "/" + name), song_bytes(name)) << name;
+    EXPECT_EQ(read_file(folder + "/mine.mp3"), "the user's own");
+    EXPECT_TRUE(Destination(folder).left_behind("car.m3u", still, bytes).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Sticks, Order, ::testing::Values(FatImage::Kind::fat32, FatImage::Kind::exfat),
                          [](const auto& info) { return info.param == FatImage::Kind::fat32 ? "FAT32" : "exFAT"; });
 

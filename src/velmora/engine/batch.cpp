@@ -248,7 +248,7 @@ void Destination::finish(Copy& copy, const std::string& name, std::int64_t bytes
     }
     Waiting w{copy.temp_, target(name), -1, false, Unnamed(std::exchange(copy.unnamed_, -1), &s.budget)};
     copy.dest_ = nullptr;
-    ++s.named;
+    s.made.insert(name);
     if (w.unnamed.fd() < 0) {
         w.handle = flushes_each() ? -1 : rt::remove_on_abort_add(w.temp);
         if (w.handle < 0) {

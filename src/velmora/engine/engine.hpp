@@ -14,6 +14,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -129,6 +130,14 @@ public:
     // so and this destination made no new name since. Whether it moved any.
     bool keep_order(const std::vector<std::string>& names, const std::string& list_name);
 
+    // The copies velmora made here for the rewritten playlist `list_name`
+    // that `still` says the playlist no longer names and no other playlist
+    // here names, adding up their bytes. Never a file velmora did not copy.
+    using Still = std::function<bool(const std::string& name)>;
+    std::vector<std::string> left_behind(const std::string& list_name, const Still& still, std::int64_t& bytes) const;
+    // Deletes those copies.
+    void remove_songs(const std::vector<std::string>& names);
+
     // A file of the caller's own under a hidden name here, open as binary
     // file n (a runtime error or a signal deletes it); its path.
     std::string temporary(int n);
@@ -146,7 +155,7 @@ private:
     std::vector<std::string> all_of_ours(const std::vector<std::string>& songs, const Record& record,
                                          const std::string& list_name) const;
     void put_in_order(const std::vector<std::string>& files);
-    std::vector<std::string> song_lines(const std::vector<std::string>& songs) const;
+    std::vector<std::string> song_lines(const std::vector<std::string>& songs, const Record& record) const;
     void write_record(const Record& record);
     std::unique_ptr<State> s_;
 };

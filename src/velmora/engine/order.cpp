@@ -29,8 +29,9 @@ constexpr const char* k_aside[] = {
     ".velmora-order"};
 constexpr const char* k_record = ".velmora-record";
 
-// Record lines: "L <rewritten playlist>", then "F <size> <changed> <song>"
-// for its songs in order, with the facts they had when the run left them.
+// Record lines: "L <rewritten playlist>", then for its songs in order
+// "C <size> <changed> <song>" for a copy velmora made, "F ..." for a file it
+// found there, with the facts they had when the run left them.
 Destination::Record read_record(const std::string& path)
 {
     Destination::Record r;
@@ -42,8 +43,8 @@ Destination::Record read_record(const std::string& path)
         std::string line = rt::read_line(n);
         if (line.rfind("L ", 0) == 0)
             r.push_back({line.substr(2), {}});
-        else if (line.rfind("F ", 0) == 0 && !r.empty())
-            r.back().second.push_back(line.substr(2));
+        else if ((line.rfind("C ", 0) == 0 || line.rfind("F ", 0) == 0) && !r.empty())
+            r.back().second.push_back(line);
     }
     rt::close(n);
     return r;
@@ -60,7 +61,7 @@ void for_each_new(std::unordered_set<std::string>& seen, const std::vector<std::
 // The name of a record line's song.
 std::string song_of(const std::string& line)
 {
-    std::size_t a = line.find(' ');
+    std::size_t a = line.find(' ', 2);
     std::size_t b = a == std::string::npos ? a : line.find(' ', a + 1);
     return b == std::string::npos ? std::string() : line.substr(b + 1);
 }
@@ -72,14 +73,21 @@ bool Destination::keeps_order() const
     return platform::keeps_creation_order(folder().empty() ? "." : folder());
 }
 
-// The record's lines for the songs there, as they stand now.
-std::vector<std::string> Destination::song_lines(const std::vector<std::string>& songs) const
+// The record's lines for the songs there, as they stand now: copies made
+// here, now or by an earlier run, are marked so.
+std::vector<std::string> Destination::song_lines(const std::vector<std::string>& songs, const Record& record) const
 {
+    std::unordered_set<std::string> copies(s_->made);
+    for (const auto& entry : record)
+        for (const auto& line : entry.second)
+            if (line[0] == 'C')
+                copies.insert(song_of(line));
     std::vector<std::string> lines;
     for (const auto& name : songs) {
         platform::FileFacts f;
         if (platform::facts_at(target(name), f))
-            lines.push_back(std::to_string(f.size) + " " + std::to_string(f.changed) + " " + name);
+            lines.push_back(std::string(copies.count(name) != 0 ? "C " : "F ") + std::to_string(f.size) + " " +
+                            std::to_string(f.changed) + " " + name);
     }
     return lines;
 }
@@ -112,13 +120,23 @@ bool Destination::keep_order(const std::vector<std::string>& names, const std::s
     auto mine = record.begin();
     while (mine != record.end() && mine->first != list_name)
         ++mine;
-    std::vector<std::string> lines = song_lines(songs);
-    if (mine != record.end() && mine->second == lines && s_->named == 0 && !s_->order_unknown)
+    // Copies the playlist no longer names that the user kept stay on record,
+    // to be asked about again.
+    auto with_kept = [&](std::vector<std::string> lines) {
+        const std::unordered_set<std::string> now(songs.begin(), songs.end());
+        platform::FileFacts f;
+        for (const auto& line : mine == record.end() ? std::vector<std::string>{} : mine->second)
+            if (line[0] == 'C' && now.count(song_of(line)) == 0 && platform::facts_at(target(song_of(line)), f))
+                lines.push_back(line);
+        return lines;
+    };
+    std::vector<std::string> lines = with_kept(song_lines(songs, record));
+    if (mine != record.end() && mine->second == lines && s_->made.empty() && !s_->order_unknown)
         return false;
     bool moved = false;
     if (!stands_in_order(songs)) {
         put_in_order(all_of_ours(songs, record, list_name));
-        lines = song_lines(songs); // a rename may change a file's status time
+        lines = with_kept(song_lines(songs, record)); // a rename may change a file's status time
         moved = true;
     }
     if (mine == record.end())
@@ -167,6 +185,45 @@ std::vector<std::string> Destination::all_of_ours(const std::vector<std::string>
     return order;
 }
 
+std::vector<std::string> Destination::left_behind(const std::string& list_name, const Still& still,
+                                                  std::int64_t& bytes) const
+{
+    const Record record = read_record(target(k_record));
+    std::unordered_set<std::string> others;
+    for (const auto& [list, lines] : record)
+        if (list != list_name)
+            for (const auto& line : lines)
+                others.insert(song_of(line));
+    std::vector<std::string> gone;
+    for (const auto& [list, lines] : record) {
+        if (list != list_name)
+            continue;
+        for (const auto& line : lines) {
+            const std::string name = song_of(line);
+            platform::FileFacts f;
+            // Only a copy of ours, here, that nothing names any more.
+            if (line[0] != 'C' || name.empty() || name.find_first_of("/\\") != std::string::npos || name == ".." ||
+                others.count(name) != 0 || still(name) || !platform::facts_at(target(name), f))
+                continue;
+            gone.push_back(name);
+            bytes += f.size;
+        }
+    }
+    return gone;
+}
+
+void Destination::remove_songs(const std::vector<std::string>& names)
+{
+    for (const auto& name : names) {
+        std::int64_t size = 0;
+        std::uint64_t links = 0;
+        if (platform::plain_file(target(name), size, links))
+            platform::delete_file(target(name));
+    }
+    if (!platform::flush_folder(folder().empty() ? "." : folder()))
+        rt::fail(3);
+}
+
 // Out into one hidden folder, on into the second, flushed, then back in
 // order: renames only. A name that cannot move stays where it is.
 void Destination::put_in_order(const std::vector<std::string>& files)
@@ -206,7 +263,7 @@ void Destination::write_record(const Record& record)
     for (const auto& [list, lines] : record) {
         text += "L " + list + "\n";
         for (const auto& line : lines)
-            text += "F " + line + "\n";
+            text += line + "\n";
     }
     rt::write_bytes(n, text.data(), text.size());
     rt::flush_to_medium(n);

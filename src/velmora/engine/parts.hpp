@@ -158,7 +158,7 @@ struct Destination::State {
     bool no_unnamed = false; // the folder makes no file without a name
     bool direct = false;     // copies skip the page cache (a FUSE driver)
     bool no_flusher = false; // its thread could not be started
-    std::size_t named = 0;   // copies finished here: new names, in new places
+    std::unordered_set<std::string> made; // names of the copies finished here
     bool order_unknown = false; // a killed run's songs set aside came back
     std::vector<Waiting> batch;
     // The targets of this batch and of the one being flushed, until named.
