@@ -29,12 +29,19 @@ namespace detail {
 
 bool takes_argument(const std::string& argument)
 {
-    if (argument.size() < 3 || !rt::file_exists(argument))
+    if (!rt::file_exists(argument))
         return false;
-    std::string last = argument.substr(argument.size() - 3);
-    for (char& c : last)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return last == "m3u";
+    // UTF-8 playlists are often saved as .m3u8.
+    for (std::string end : {"m3u", "m3u8"}) {
+        if (argument.size() < end.size())
+            continue;
+        std::string last = argument.substr(argument.size() - end.size());
+        for (char& c : last)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (last == end)
+            return true;
+    }
+    return false;
 }
 
 std::string first_chars(const std::string& text, size_t n)
@@ -446,7 +453,7 @@ void copy_pass(Run& run)
 bool start_window(Run& run, const std::vector<std::string>& arguments)
 {
     console::HIDE("");
-    const std::string playlist_filter("Musik playlists (*.m3u)\0*.m3u\0\0", 31);
+    const std::string playlist_filter("Musik playlists (*.m3u, *.m3u8)\0*.m3u;*.m3u8\0\0", 46);
     if (screen::SCREEN_TEXT_MODE() != 0)
         rt::fail(1);
     for (const auto& argument : arguments)

@@ -276,7 +276,7 @@ struct ArgumentCase {
 
 class PlaylistArgument : public Startup, public ::testing::WithParamInterface<ArgumentCase> {};
 
-TEST_P(PlaylistArgument, IsTakenOnlyWhenAnExistingFileEndsInM3u)
+TEST_P(PlaylistArgument, IsTakenOnlyWhenAnExistingFileEndsInM3uOrM3u8)
 {
     const ArgumentCase& c = GetParam();
     fs::path list = root() / "args" / c.name;
@@ -299,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(Names, PlaylistArgument,
                          ::testing::Values(ArgumentCase{"list.m3u", ArgumentCase::file, true},
                                            ArgumentCase{"LIST.M3U", ArgumentCase::file, true},
                                            ArgumentCase{"listm3u", ArgumentCase::file, true},
-                                           ArgumentCase{"list.m3u8", ArgumentCase::file, false},
+                                           ArgumentCase{"list.m3u8", ArgumentCase::file, true},
                                            ArgumentCase{"gone.m3u", ArgumentCase::none, false},
                                            ArgumentCase{"folder.m3u", ArgumentCase::folder, false}),
                          [](const auto& info) {

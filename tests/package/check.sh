@@ -74,7 +74,7 @@ else
     fail "desktop-file-validate" "$out"
 fi
 entry=$unpacked/usr/share/applications/velmora.desktop
-if grep -qx 'Exec=velmora %F' "$entry" && grep -qx 'MimeType=audio/x-mpegurl;audio/mpegurl;' "$entry" &&
+if grep -qx 'Exec=velmora %F' "$entry" && grep -qx 'MimeType=audio/x-mpegurl;audio/mpegurl;application/vnd.apple.mpegurl;' "$entry" &&
    grep -qx 'Terminal=false' "$entry"; then
     pass "desktop entry opens playlists with velmora"
 else

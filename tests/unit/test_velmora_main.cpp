@@ -306,15 +306,17 @@ TEST_F(Main, AFailingWindowIsARuntimeError)
     EXPECT_NE(r.err.find(" of velmora::()\r\n\r\n"), std::string::npos);
 }
 
-TEST(Argument, TakenWhenItExistsAndEndsInM3u)
+TEST(Argument, TakenWhenItExistsAndEndsInM3uOrM3u8)
 {
     testsupport::TempDir d;
-    for (const char* n : {"a.M3U", "listm3u", "b.m3u8", "c.m3u"})
+    for (const char* n : {"a.M3U", "listm3u", "b.m3u8", "c.m3u", "d.M3U8", "e.m3u9"})
         if (std::string(n) != "c.m3u")
             write_file(d.file(n), "#");
     EXPECT_TRUE(velmora::detail::takes_argument(d.file("a.M3U")));
     EXPECT_TRUE(velmora::detail::takes_argument(d.file("listm3u")));
-    EXPECT_FALSE(velmora::detail::takes_argument(d.file("b.m3u8")));
+    EXPECT_TRUE(velmora::detail::takes_argument(d.file("b.m3u8")));
+    EXPECT_TRUE(velmora::detail::takes_argument(d.file("d.M3U8")));
+    EXPECT_FALSE(velmora::detail::takes_argument(d.file("e.m3u9")));
     EXPECT_FALSE(velmora::detail::takes_argument(d.file("c.m3u")));
     fs::create_directory(d.file("dir.m3u"));
     EXPECT_FALSE(velmora::detail::takes_argument(d.file("dir.m3u")));
