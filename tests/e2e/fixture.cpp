@@ -35,6 +35,14 @@ bool under_wine()
     return launcher && *launcher;
 }
 
+std::string fat_stick(const fs::path& dir, std::unique_ptr<FatImage>& fat)
+{
+    if (under_wine())
+        return "the image is mounted through Linux FUSE";
+    fat = std::make_unique<FatImage>(dir);
+    return fat->mounted() ? std::string() : fat->why_not();
+}
+
 void ProgramTest::SetUp()
 {
     root_ = make_temp_dir();
@@ -131,12 +139,18 @@ void ProgramTest::answer(const std::string& line)
     app_->tap(Key::enter);
 }
 
-ScreenText ProgramTest::copy_to_ready(const fs::path& list, const fs::path& dest, Millis timeout)
+ScreenText ProgramTest::answer_to_ready(const fs::path& dest, Millis timeout)
 {
-    start_at_prompt(list);
+    expect_screen(k_prompt);
     answer(p(dest));
     expect_screen("ready", timeout);
-    ScreenText s = app_->last_screen();
+    return app_->last_screen();
+}
+
+ScreenText ProgramTest::copy_to_ready(const fs::path& list, const fs::path& dest, Millis timeout)
+{
+    start({p(list)});
+    ScreenText s = answer_to_ready(dest, timeout);
     expect_exit_after_key(0);
     return s;
 }

@@ -34,6 +34,11 @@ bool under_wine();
 
 using testsupport::FatImage;
 
+// A FAT32 image mounted for the test in `dir`; why there is none (the
+// program under Wine cannot see a Linux FUSE mount, or no FUSE here), for
+// the skip message, else empty.
+std::string fat_stick(const fs::path& dir, std::unique_ptr<FatImage>& fat);
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -56,6 +61,9 @@ protected:
     App& start_at_prompt(const fs::path& playlist);
     // Types a line and Enter.
     void answer(const std::string& line);
+    // At the prompt of a started program: types dest and waits for "ready";
+    // the screen then.
+    ScreenText answer_to_ready(const fs::path& dest, Millis timeout = 60s);
     // Runs the program on the playlist into an existing dest to "ready",
     // expects status 0 after a key, and returns the screen at "ready".
     ScreenText copy_to_ready(const fs::path& list, const fs::path& dest, Millis timeout = 60s);

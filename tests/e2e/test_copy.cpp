@@ -72,10 +72,7 @@ TEST_F(CopyRun, SeveralPlaylistsGoIntoOneDestinationAndShareTheirSongs)
     fs::path own = make_media("d.mp3", 4000, 4);
     fs::path second = make_playlist("second.m3u", {{"#EXTINF:201,Shared", media_[0]}, {"#EXTINF:202,Own", own}});
     start({p(list_), p(second)});
-    expect_screen(k_prompt);
-    answer(p(dest_));
-    expect_screen("ready", 30s);
-    ScreenText s = app().last_screen();
+    ScreenText s = answer_to_ready(dest_, 30s);
     EXPECT_EQ(s.row(1), "Vorgang Wird bearbeitet  100 %");
     EXPECT_EQ(s.row(3), "Datei 5 (0.003 MB ) von 5 ( 0MB ) wir Kopiert");
     EXPECT_EQ(s.row(5), "Playlist 2 von 2: second.m3u");

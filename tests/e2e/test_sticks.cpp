@@ -123,11 +123,10 @@ TEST_F(Sticks, NamesDifferingInCaseOnlyAreTwoFilesWhereCaseIsOneName)
 
 TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
 {
-    if (under_wine())
-        GTEST_SKIP() << "the image is mounted through Linux FUSE";
-    FatImage fat(root() / "fat");
-    if (!fat.mounted())
-        GTEST_SKIP() << fat.why_not();
+    std::unique_ptr<FatImage> stick;
+    if (std::string why = fat_stick(root() / "fat", stick); !why.empty())
+        GTEST_SKIP() << why;
+    FatImage& fat = *stick;
     const std::vector<std::pair<std::string, std::string>> names = {
         {"Was ist los?.mp3", "Was ist los_.mp3"}, {"Track: 1.mp3", "Track_ 1.mp3"},
         {"Say \"Hi\".mp3", "Say _Hi_.mp3"},       {"Plain.mp3", "Plain.mp3"},
@@ -176,11 +175,10 @@ TEST_F(Sticks, AFat32StickGetsSafeNamesForWhatItRefusesAndARerunFindsThem)
 // a copy another playlist there names stay either way.
 TEST_F(Sticks, CopiesThatLeftThePlaylistAreRemovedOnlyWhenTheUserSaysSo)
 {
-    if (under_wine())
-        GTEST_SKIP() << "the image is mounted through Linux FUSE";
-    FatImage fat(root() / "fat");
-    if (!fat.mounted())
-        GTEST_SKIP() << fat.why_not();
+    std::unique_ptr<FatImage> stick;
+    if (std::string why = fat_stick(root() / "fat", stick); !why.empty())
+        GTEST_SKIP() << why;
+    FatImage& fat = *stick;
     fs::path a = make_media("a.mp3", 1000, 1), b = make_media("b.mp3", 2000, 2), c = make_media("c.mp3", 3000, 3),
              d = make_media("d.mp3", 4000, 4), o = make_media("o.mp3", 500, 5);
     fs::path dest = fat.mount_point() / "musik";
