@@ -36,18 +36,13 @@ bool name(Waiting& w)
     return true;
 }
 
-std::string here(const std::string& folder)
-{
-    return folder.empty() ? "." : folder;
-}
-
 } // namespace
 
 bool flush_and_name(const std::string& folder, std::vector<Waiting>& list)
 {
     if (list.empty())
         return true;
-    if (!platform::flush_file_system(here(folder)))
+    if (!platform::flush_file_system(folder))
         return false;
     bool ok = true;
     for (auto& w : list) {
@@ -175,7 +170,7 @@ bool take_back(Destination::State& s)
 bool commit_waiting(Destination::State& s)
 {
     bool ok = take_back(s);
-    ok = flush_and_name(s.folder, s.batch) && ok;
+    ok = flush_and_name(s.here, s.batch) && ok;
     s.batch = forget_named(s, s.batch);
     if (s.batch.empty()) {
         s.batch_bytes = 0;
@@ -210,12 +205,12 @@ void hand_to_flusher(Destination::State& s)
 // of files to delete is full) takes its name at once.
 void name_now(Destination::State& s, Waiting& w, bool flushed)
 {
-    if (!flushed && !platform::flush_file_system(here(s.folder)))
+    if (!flushed && !platform::flush_file_system(s.here))
         rt::fail(3);
     if (!name(w))
         rt::fail(3);
     rt::remove_on_abort("");
-    if (!s.batch_open && !platform::flush_folder(here(s.folder)))
+    if (!s.batch_open && !platform::flush_folder(s.here))
         rt::fail(3);
 }
 
@@ -273,7 +268,7 @@ void Destination::commit()
 void Destination::settle()
 {
     commit();
-    if (!platform::flush_folder(here(folder())))
+    if (!platform::flush_folder(s_->here))
         rt::fail(3);
 }
 

@@ -70,7 +70,7 @@ std::string song_of(const std::string& line)
 
 bool Destination::keeps_order() const
 {
-    return platform::keeps_creation_order(folder().empty() ? "." : folder());
+    return platform::keeps_creation_order(s_->here);
 }
 
 // The record's lines for the songs there, as they stand now: copies made
@@ -106,7 +106,7 @@ void Destination::bring_back_aside()
         platform::remove_empty_dir(aside); // what could not come back stays there, whole
     }
     if (s_->order_unknown)
-        platform::flush_folder(folder().empty() ? "." : folder());
+        platform::flush_folder(s_->here);
 }
 
 bool Destination::keep_order(const std::vector<std::string>& names, const std::string& list_name)
@@ -152,8 +152,8 @@ bool Destination::keep_order(const std::vector<std::string>& names, const std::s
 bool Destination::stands_in_order(const std::vector<std::string>& songs) const
 {
     std::vector<std::string> listed;
-    if (!platform::lists_as_stored(folder().empty() ? "." : folder()) ||
-        !platform::list_names(folder().empty() ? "." : folder(), listed))
+    if (!platform::lists_as_stored(s_->here) ||
+        !platform::list_names(s_->here, listed))
         return false;
     std::unordered_set<std::string> wanted(songs.begin(), songs.end()), there;
     std::vector<std::string> order;
@@ -220,7 +220,7 @@ void Destination::remove_songs(const std::vector<std::string>& names)
         if (platform::plain_file(target(name), size, links))
             platform::delete_file(target(name));
     }
-    if (!platform::flush_folder(folder().empty() ? "." : folder()))
+    if (!platform::flush_folder(s_->here))
         rt::fail(3);
 }
 
@@ -228,7 +228,7 @@ void Destination::remove_songs(const std::vector<std::string>& names)
 // order: renames only. A name that cannot move stays where it is.
 void Destination::put_in_order(const std::vector<std::string>& files)
 {
-    const std::string here = folder().empty() ? "." : folder();
+    const std::string& here = s_->here;
     const std::string first = target(k_aside[0]), second = target(k_aside[1]);
     if (!platform::make_dir(first))
         return; // no order kept rather than no run
@@ -271,7 +271,7 @@ void Destination::write_record(const Record& record)
     if (!platform::rename_replace(temp, target(k_record)))
         rt::fail(3);
     rt::remove_on_abort("");
-    if (!platform::flush_folder(folder().empty() ? "." : folder()))
+    if (!platform::flush_folder(s_->here))
         rt::fail(3);
 }
 

@@ -69,7 +69,7 @@ void Flusher::write_back_now()
         back_fd_ = -1;
     }
     if (!done)
-        platform::flush_file_system(folder_.empty() ? "." : folder_);
+        platform::flush_file_system(folder_);
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::lock_guard lock(m_);
     per_second_ = static_cast<std::int64_t>(static_cast<double>(back_bytes_) / std::max(took, 1e-3));

@@ -150,8 +150,13 @@ private:
 };
 
 struct Destination::State {
-    State(std::string f, long most_unnamed) : folder(std::move(f)), budget(most_unnamed), flusher(folder), ahead(folder, budget) {}
+    State(std::string f, long most_unnamed)
+        : folder(std::move(f)), here(folder.empty() ? "." : folder), budget(most_unnamed), flusher(here),
+          ahead(here, budget)
+    {
+    }
     const std::string folder;
+    const std::string here; // the folder as the system is asked about it ("." for the current one)
     Budget budget;
     std::mt19937_64 random;
     bool batch_open = false;

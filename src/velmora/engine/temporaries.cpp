@@ -113,7 +113,7 @@ void Destination::remove_leftovers()
 {
     bring_back_aside();
     std::vector<std::string> names;
-    if (!platform::list_names(folder().empty() ? "." : folder(), names))
+    if (!platform::list_names(s_->here, names))
         return;
     const long long self = platform::current_pid();
     for (const auto& name : names) {
